@@ -1,0 +1,78 @@
+// The browser model: the one global BrowserState and its operations.
+//
+// Everything the program knows about what is on the screen lives here:
+// the current directory, its entries in display order, one mark per entry,
+// the text line shown for each entry and the selected index, plus the few
+// window values that start-up, the callbacks and the drawing share.
+// Operations report nothing: a directory that cannot be listed is shown
+// empty, a marks file that cannot be opened is skipped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zub/fs.h"
+
+struct BrowserState {
+  std::vector<std::string> displayLines;  // text drawn for entry i
+  std::vector<std::string> entryNames;    // raw names, in entryOrder order
+  std::vector<int32_t> marks;             // 0 unmarked, anything else marked
+  std::string currentDirectory = ".";     // normalised once a dir is opened
+  float viewWidth = 0.0f;                 // window size in pixels
+  float viewHeight = 0.0f;
+  int32_t windowId = -1;                  // toolkit window id; -1 while none
+  bool needsGlInit = true;                // extension loader not yet set up
+  std::vector<std::string> arguments;     // argv copy, argv[0] included
+  int32_t argumentCount = 0;
+  int32_t selection = 0;                  // not kept in range: check first
+
+  // Kept beside the entries so that a mark change neither hashes every name
+  // again nor asks the file system about entries the listing already
+  // described. Same length and order as entryNames.
+  std::vector<std::string> entryKeys;     // digestHex of each name
+  std::vector<zub::EntryKind> entryKinds; // what the listing said
+  bool hasOpenedDirectory = false;        // false until the first open
+};
+
+// The program's one browser.
+extern BrowserState browserState;
+
+// Makes `path` (any form normalize() accepts; may be the character data of
+// state.currentDirectory itself) the current directory: saves the marks of
+// the directory being left (not on the first call of a run), normalises
+// the path, lists and orders its entries, selection 2, loads their marks
+// and selection, builds the display lines.
+void openDirectory(const char* path, BrowserState& state);
+
+// Rebuilds displayLines from entryNames, marks and currentDirectory:
+// "* " or two blanks, then the name, in brackets for a directory.
+// marks must be at least as long as entryNames.
+void buildLines(BrowserState& state);
+
+// Writes the marks file of state.currentDirectory (entry count, selection,
+// one "KEY mark" line per entry, an empty line). Keeps the old file when
+// the new one cannot be written whole, and leaves a read-only file alone.
+void saveMarks(BrowserState& state);
+
+// Reads the marks file of state.currentDirectory into state.marks (one
+// element per entry, matched by the key of the name) and state.selection.
+// A missing or damaged file never stops it: what cannot be read stays 0
+// (marks) or as it was (selection).
+void loadMarks(BrowserState& state);
+
+// The display order of entries in directory `dir`: directories first (by
+// isDir of dir joined with the name), then by name with ASCII letters
+// folded to lower case, bytes compared unsigned, a shorter prefix first.
+// Names equal but for case compare equal (neither comes first).
+struct EntryOrder {
+  std::string dir;
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+
+// The comparison object for directory `dir` (it keeps its own copy).
+EntryOrder entryOrder(std::string dir);
+
+// The same order for names whose directory status is already known.
+bool entryComesBefore(const std::string& a, bool aIsDir,
+                      const std::string& b, bool bIsDir);

@@ -1,0 +1,14 @@
+// Drawing one whole browser frame from the BrowserState.
+#pragma once
+
+#include "browser/browser_state.h"
+
+// Paints background, the list placed around the selected line, the "> "
+// marker, the title bar and the title. Needs an orthographic projection of
+// one unit per pixel (0..viewWidth, 0..viewHeight). Reads `state` only.
+void drawBrowser(const BrowserState& state);
+
+// A band from y = yA (colourA) to y = yB (colourB), x 0 to width, drawn
+// untextured without depth test. Each colour is red, green, blue, alpha.
+void drawGradientBand(const float colourA[4], const float colourB[4],
+                      float yA, float yB, float width);

@@ -1,0 +1,46 @@
+// File-system queries and directory enumeration.
+//
+// A directory, here, is whatever a directory stream can be opened on: a
+// directory that exists but cannot be read counts as no directory.
+// None of these functions fails loudly; every problem is a false result.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zub {
+
+// What the listing itself says about an entry, without a further call.
+enum class EntryKind : uint8_t {
+  unknown,    // the file system did not say: ask isDir()
+  directory,  // may still be unreadable: ask isDir()
+  link,       // may point to a directory: ask isDir()
+  other,      // regular file, fifo, socket, device: never a directory stream
+};
+
+// Replaces `entries` with the names in directory `path`, in the platform's
+// order, "." and ".." included when the platform reports them. Returns
+// false, leaving `entries` empty, when `path` cannot be opened as a
+// directory.
+bool listDir(const char* path, std::vector<std::string>& entries);
+
+// As listDir(), and `kinds` receives one EntryKind per name, same order.
+bool listDir(const char* path, std::vector<std::string>& entries,
+             std::vector<EntryKind>& kinds);
+
+// True when a directory stream can be opened on `path`.
+bool isDir(const char* path);
+
+// Exactly !isDir(path): a path that names nothing counts as a file.
+bool isFile(const char* path);
+
+// True when `path` can be opened for reading as a file; false for a
+// directory, a missing path or an unreadable file.
+bool fileExists(const char* path);
+
+// Creates every missing directory along `path` (either separator), shortest
+// prefix first. Failures are ignored; callers check by using the result.
+void makeDirs(const char* path);
+
+}  // namespace zub
