@@ -5,7 +5,13 @@
 
 #include <string>
 
-// Starts `fullPath` without waiting and without a visible console; the
-// path reaches the new process byte for byte, never through a shell.
-// Reports nothing: a launch that fails shows nothing.
+// Starts `fullPath` (an absolute path, as the browser builds it) without
+// waiting and without a visible console; the path reaches the new process
+// byte for byte as one argument, never through a shell. On POSIX a regular
+// file the user may execute is run directly; anything else goes to
+// `xdg-open` found on PATH. The new process is detached: its own session,
+// standard streams on /dev/null, the browser's working directory, no other
+// inherited descriptors, never waited for and never left as a zombie.
+// Reports nothing: a launch that fails (no opener, exec failure, a path
+// that vanished, a path holding a NUL byte) shows nothing.
 void launchFile(const std::string& fullPath);

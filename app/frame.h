@@ -1,0 +1,33 @@
+// Start-up of the browser and the window callbacks that make a frame.
+#pragma once
+
+// Copies argv into browserState.arguments / argumentCount. `argv` holds
+// `argc` zero-terminated strings.
+void copyArguments(int argc, char** argv);
+
+// Opens the first directory: the first argument after the program name
+// when there is one, else "." (the working directory). Needs no window.
+void openInitialDirectory();
+
+// The four lines printed on every start: an empty line, the banner with
+// the base name of `programPath`, the usage line, an empty line.
+void printStartupLines(const char* programPath);
+
+// Display callback: sets up the extension loader on the very first frame
+// (whichever callback draws it), clears, sets the per-frame GL state and a
+// one-unit-per-pixel orthographic projection, draws the browser, swaps.
+void displayFrame();
+
+// Reshape callback: records the size, sets the viewport and draws a frame
+// at once (not through a redisplay request).
+void reshapeView(int width, int height);
+
+// Makes the browser's window the toolkit's current window, if it is not.
+void makeWindowCurrent();
+
+// Empty handlers for the events the browser does not use: key and special
+// key release, mouse buttons, motion and passive motion.
+void ignoreInput(unsigned char key, int x, int y);
+void ignoreInput(int key, int x, int y);
+void ignoreInput(int button, int state, int x, int y);
+void ignoreInput(int x, int y);
