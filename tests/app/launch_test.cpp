@@ -1,0 +1,198 @@
+// launchFile on POSIX, without a display: real files, a stand-in opener on
+// PATH and real processes.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "app/launch.h"
+#include "tests/app/recorder.h"
+#include "tests/app/test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+class LaunchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(temp.path.empty());
+    root = temp.path;
+    ASSERT_TRUE(makeDir(root + "/bin"));
+    ASSERT_TRUE(makeDir(root + "/files"));
+    ASSERT_TRUE(makeDir(root + "/work"));
+    ASSERT_TRUE(makeDir(root + "/record"));
+    ASSERT_TRUE(makeDir(root + "/empty"));
+    ASSERT_TRUE(writeExecutable(root + "/bin/xdg-open", recorderScript(false)));
+    setenv("LAUNCH_RECORD", (root + "/record").c_str(), 1);
+    setenv("PATH", (root + "/bin:/usr/bin:/bin").c_str(), 1);
+    ASSERT_EQ(0, chdir((root + "/work").c_str()));
+  }
+
+  // Waits until `count` runs have been recorded in all.
+  std::vector<LaunchRecord> waitForRuns(std::size_t count) {
+    std::vector<LaunchRecord> records;
+    waitUntil([&] {
+      records = readLaunchRecords(root + "/record");
+      return records.size() >= count;
+    });
+    return records;
+  }
+
+  // What a shell would leave behind had it seen one of the names.
+  void expectNoCommandRan() {
+    for (const char* dir : {"/work", "/files", "/bin", ""}) {
+      for (const char* name : {"pwned-subst", "pwned-tick", "pwned-semicolon",
+                               "pwned-newline"}) {
+        EXPECT_FALSE(fileExists(root + dir + "/" + name)) << dir << "/" << name;
+      }
+    }
+  }
+
+  // The launcher reaps its own helper at once and the program is not its
+  // child: nothing is left to wait for.
+  static void expectNoChildLeft() {
+    int status = 0;
+    errno = 0;
+    EXPECT_EQ(-1, waitpid(-1, &status, WNOHANG));
+    EXPECT_EQ(ECHILD, errno);
+  }
+
+  TempDir temp;
+  std::string root;
+};
+
+TEST_F(LaunchTest, HandsEveryNameToTheOpenerAsOneExactArgument) {
+  std::size_t runs = 0;
+  for (const std::string& name : hostileNames()) {
+    SCOPED_TRACE(name);
+    const std::string path = root + "/files/" + name;
+    ASSERT_TRUE(writeFile(path, "some text\n"));
+    launchFile(path);
+    expectNoChildLeft();
+    const auto records = waitForRuns(++runs);
+    ASSERT_EQ(runs, records.size());
+    bool found = false;
+    for (const auto& record : records) {
+      found = found || record.arguments == std::vector<std::string>{path};
+    }
+    EXPECT_TRUE(found);
+  }
+  expectNoCommandRan();
+}
+
+TEST_F(LaunchTest, RunsExecutableFilesDirectlyWithThePathAsProgramName) {
+  std::size_t runs = 0;
+  for (const std::string& name : hostileNames()) {
+    SCOPED_TRACE(name);
+    const std::string path = root + "/files/" + name;
+    ASSERT_TRUE(writeExecutable(path, recorderScript(true)));
+    launchFile(path);
+    expectNoChildLeft();
+    const auto records = waitForRuns(++runs);
+    ASSERT_EQ(runs, records.size());
+    bool found = false;
+    for (const auto& record : records) {
+      found = found || record.arguments == std::vector<std::string>{path};
+    }
+    EXPECT_TRUE(found);
+  }
+  expectNoCommandRan();
+}
+
+TEST_F(LaunchTest, DirectoriesAndNonExecutableFilesGoToTheOpener) {
+  struct Row {
+    std::string name;
+    bool directory;
+    mode_t mode;
+  };
+  const Row rows[] = {
+      {"a directory", true, 0755},         // x bits, but no program
+      {"data.bin", false, 0644},
+      {"no-x-for-anyone.sh", false, 0600},
+  };
+  std::size_t runs = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string path = root + "/files/" + row.name;
+    if (row.directory) {
+      ASSERT_TRUE(makeDir(path));
+    } else {
+      ASSERT_TRUE(writeFile(path, recorderScript(true)));
+    }
+    ASSERT_EQ(0, chmod(path.c_str(), row.mode));
+    launchFile(path);
+    const auto records = waitForRuns(++runs);
+    ASSERT_EQ(runs, records.size());
+    bool viaOpener = false;
+    for (const auto& record : records) {
+      viaOpener = viaOpener || record.arguments == std::vector<std::string>{path};
+    }
+    EXPECT_TRUE(viaOpener);
+  }
+}
+
+TEST_F(LaunchTest, TheProgramIsDetachedFromTheBrowser) {
+  // A descriptor without close-on-exec, as the toolkit's X connection is.
+  const std::string sentinel = root + "/sentinel-descriptor";
+  ASSERT_TRUE(writeFile(sentinel, ""));
+  const int held = open(sentinel.c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+
+  const std::string path = root + "/files/readme.txt";
+  ASSERT_TRUE(writeFile(path, "x"));
+  launchFile(path);
+  expectNoChildLeft();
+  const auto records = waitForRuns(1);
+  close(held);
+  ASSERT_EQ(1u, records.size());
+  const LaunchRecord& record = records[0];
+
+  EXPECT_NE(getsid(0), record.session);
+  EXPECT_EQ(record.session, record.processGroup);
+  ASSERT_GE(record.standardStreams.size(), 3u);
+  for (int fd = 0; fd < 3; ++fd) {
+    EXPECT_EQ("/dev/null", record.standardStreams[static_cast<std::size_t>(fd)]) << "fd " << fd;
+  }
+  for (const std::string& target : record.openFiles) EXPECT_NE(sentinel, target);
+  EXPECT_EQ(root + "/work", record.workingDirectory);
+}
+
+TEST_F(LaunchTest, FailuresShowNothingAndLeaveNoProcessBehind) {
+  const std::string executable = root + "/files/not-a-program";
+  ASSERT_TRUE(writeExecutable(executable, std::string("\x7f" "ELF garbage", 12)));
+  const std::string plain = root + "/files/plain.txt";
+  ASSERT_TRUE(writeFile(plain, "x"));
+
+  struct Row {
+    const char* what;
+    std::string path;
+    bool openerOnPath;
+  };
+  const Row rows[] = {
+      {"no opener on PATH", plain, false},
+      {"vanished file, no opener", root + "/files/gone", false},
+      {"exec fails", executable, true},
+      {"NUL inside the path", plain + std::string(1, '\0') + "x", true},
+      {"empty path", "", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    setenv("PATH", row.openerOnPath ? (root + "/bin").c_str() : (root + "/empty").c_str(), 1);
+    launchFile(row.path);
+    expectNoChildLeft();
+  }
+  // One run that does get through: only its record may appear.
+  setenv("PATH", (root + "/bin").c_str(), 1);
+  launchFile(plain);
+  const auto records = waitForRuns(1);
+  ASSERT_EQ(1u, records.size());
+  EXPECT_EQ(std::vector<std::string>{plain}, records[0].arguments);
+}
+
+}  // namespace
