@@ -1,0 +1,313 @@
+// The key tables and the commands on the real browser state, without a
+// window: real directories, HOME in a temporary folder, a stand-in opener.
+#include <GL/freeglut.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "app/commands.h"
+#include "browser/browser_state.h"
+#include "tests/app/recorder.h"
+#include "tests/app/test_support.h"
+#include "zub/settings.h"
+
+using namespace testing_support;
+
+namespace {
+
+TEST(KeyTable, CharacterKeysAreBoundExactlyAsListed) {
+  const std::map<int, Command> bound = {
+      {8, Command::goToParent}, {127, Command::goToParent}, {10, Command::activate},
+      {13, Command::activate},  {27, Command::quit},        {'q', Command::quit},
+      {'c', Command::clearMarks}, {'t', Command::toggleMark},
+  };
+  for (int key = 0; key < 256; ++key) {
+    SCOPED_TRACE(key);
+    const auto it = bound.find(key);
+    const Command expected = it == bound.end() ? Command::none : it->second;
+    EXPECT_EQ(expected, commandForKey(static_cast<unsigned char>(key)));
+  }
+  // Upper case is not folded onto the bindings.
+  for (unsigned char key : {'Q', 'C', 'T'}) EXPECT_EQ(Command::none, commandForKey(key));
+}
+
+TEST(KeyTable, SpecialKeysAreTheArrowsOnly) {
+  const std::map<int, Command> bound = {
+      {GLUT_KEY_LEFT, Command::toggleMark}, {GLUT_KEY_UP, Command::moveUp},
+      {GLUT_KEY_RIGHT, Command::toggleMark}, {GLUT_KEY_DOWN, Command::moveDown},
+  };
+  for (int key = -2; key < 0x200; ++key) {
+    SCOPED_TRACE(key);
+    const auto it = bound.find(key);
+    const Command expected = it == bound.end() ? Command::none : it->second;
+    EXPECT_EQ(expected, commandForSpecialKey(key));
+  }
+}
+
+// dir holds ".", "..", alpha/, beta/, a.txt, b.txt, c.txt, in that order.
+class CommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(temp.path.empty());
+    root = temp.path;
+    home = root + "/home";
+    top = root + "/top";
+    dir = top + "/dir";
+    ASSERT_TRUE(makeDir(home + "/.orchard.menu"));
+    ASSERT_TRUE(makeDir(dir + "/alpha"));
+    ASSERT_TRUE(makeDir(dir + "/beta"));
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+      ASSERT_TRUE(writeFile(dir + "/" + name, name));
+    }
+    ASSERT_TRUE(makeDir(root + "/bin"));
+    ASSERT_TRUE(makeDir(root + "/record"));
+    ASSERT_TRUE(writeExecutable(root + "/bin/xdg-open",
+                                recorderScript(false, marksPath(dir))));
+    setenv("HOME", home.c_str(), 1);
+    for (const char* name : {"APPDATA", "USERPROFILE", "HOMEPATH"}) unsetenv(name);
+    setenv("PATH", (root + "/bin:/usr/bin:/bin").c_str(), 1);
+    setenv("LAUNCH_RECORD", (root + "/record").c_str(), 1);
+    ASSERT_EQ(0, chdir(root.c_str()));
+    browserState = BrowserState{};
+  }
+
+  void open(const std::string& path) { openDirectory(path.c_str(), browserState); }
+
+  std::string marksPath(const std::string& directory) const {
+    return home + "/.orchard.menu/" + zub::digestHex(directory);
+  }
+
+  // The marks file as the browser writes it.
+  static std::string marksText(const std::vector<std::string>& names, int selection,
+                               const std::vector<int>& marks) {
+    std::string text = std::to_string(names.size()) + "\n" + std::to_string(selection) + "\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      text += zub::digestHex(names[i]) + " " + std::to_string(marks[i]) + "\n";
+    }
+    return text + "\n";
+  }
+
+  const std::vector<std::string> dirNames = {".", "..", "alpha", "beta",
+                                             "a.txt", "b.txt", "c.txt"};
+
+  TempDir temp;
+  std::string root, home, top, dir;
+};
+
+TEST_F(CommandsTest, ArrowsMoveTheSelectionWithinTheListWithoutWrapping) {
+  struct Row {
+    bool listable;  // false: a path with no entries at all
+    int start;
+    Command command;
+    int expected;
+  };
+  const Row rows[] = {
+      {true, 0, Command::moveUp, 0},         {true, 6, Command::moveDown, 6},
+      {true, 3, Command::moveUp, 2},         {true, 3, Command::moveDown, 4},
+      {true, -1, Command::moveDown, 0},      {true, -1, Command::moveUp, -1},
+      {true, 100, Command::moveUp, 99},      {true, 100, Command::moveDown, 100},
+      {true, INT_MIN, Command::moveUp, INT_MIN}, {true, INT_MAX, Command::moveDown, INT_MAX},
+      {false, 2, Command::moveDown, 2},      {false, 2, Command::moveUp, 1},
+      {false, 0, Command::moveUp, 0},        {false, -1, Command::moveDown, -1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.start) + (row.listable ? " in dir" : " in nothing"));
+    browserState = BrowserState{};
+    open(row.listable ? dir : root + "/missing");
+    ASSERT_EQ(row.listable ? 7u : 0u, browserState.entryNames.size());
+    browserState.selection = row.start;
+    const std::string before = readFile(marksPath(browserState.currentDirectory));
+    runCommand(row.command);
+    EXPECT_EQ(row.expected, browserState.selection);
+    // Moving saves nothing.
+    EXPECT_EQ(before, readFile(marksPath(browserState.currentDirectory)));
+  }
+}
+
+TEST_F(CommandsTest, ToggleFlipsTheSelectedMarkAndTheFileFollows) {
+  struct Row {
+    int stored;
+    int expected;
+  };
+  const Row rows[] = {{0, 1}, {1, 0}, {5, 0}, {-3, 0}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.stored);
+    std::vector<int> marks(7, 0);
+    marks[5] = row.stored;
+    ASSERT_TRUE(writeFile(marksPath(dir), marksText(dirNames, 5, marks)));
+    browserState = BrowserState{};
+    open(dir);
+    ASSERT_EQ(5, browserState.selection);
+    ASSERT_EQ(row.stored, browserState.marks[5]);
+
+    runCommand(Command::toggleMark);
+    marks[5] = row.expected;
+    EXPECT_EQ(marksText(dirNames, 5, marks), readFile(marksPath(dir)));
+    EXPECT_EQ(row.expected, browserState.marks[5]);
+    EXPECT_EQ(row.expected ? "* b.txt" : "  b.txt", browserState.displayLines[5]);
+    EXPECT_EQ(5, browserState.selection);
+  }
+}
+
+TEST_F(CommandsTest, SelectedEntryCommandsDoNothingOutsideTheList) {
+  std::vector<int> marks(7, 0);
+  marks[4] = 1;
+  for (int selection : {-1, 7, 8, 1000, INT_MIN, INT_MAX}) {
+    for (Command command : {Command::toggleMark, Command::activate}) {
+      SCOPED_TRACE(std::to_string(selection) + (command == Command::activate ? " activate" : " toggle"));
+      ASSERT_TRUE(writeFile(marksPath(dir), marksText(dirNames, selection, marks)));
+      browserState = BrowserState{};
+      open(dir);
+      ASSERT_EQ(selection, browserState.selection);
+      const BrowserState before = browserState;
+      runCommand(command);
+      EXPECT_EQ(before.currentDirectory, browserState.currentDirectory);
+      EXPECT_EQ(before.marks, browserState.marks);
+      EXPECT_EQ(before.displayLines, browserState.displayLines);
+      EXPECT_EQ(selection, browserState.selection);
+      EXPECT_EQ(marksText(dirNames, selection, marks), readFile(marksPath(dir)));
+    }
+  }
+  EXPECT_TRUE(readLaunchRecords(root + "/record").empty());
+}
+
+TEST_F(CommandsTest, ClearMarksRewritesTheFileEvenWhenNothingIsMarked) {
+  struct Row {
+    const char* what;
+    std::string path;
+    std::vector<int> stored;  // empty: no marks file before
+  };
+  const Row rows[] = {
+      {"marks set", dir, {1, 0, 5, 0, 1, 1, -2}},
+      {"nothing marked", dir, {0, 0, 0, 0, 0, 0, 0}},
+      {"no marks file", dir, {}},
+      {"nothing listed", root + "/missing", {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const bool listed = row.path == dir;
+    const std::vector<std::string> names = listed ? dirNames : std::vector<std::string>{};
+    unlink(marksPath(row.path).c_str());
+    if (!row.stored.empty()) {
+      ASSERT_TRUE(writeFile(marksPath(row.path), marksText(names, 3, row.stored)));
+    }
+    browserState = BrowserState{};
+    open(row.path);
+    unlink(marksPath(row.path).c_str());
+    runCommand(Command::clearMarks);
+    const int selection = row.stored.empty() ? 2 : 3;
+    EXPECT_EQ(marksText(names, selection, std::vector<int>(names.size(), 0)),
+              readFile(marksPath(row.path)));
+    for (const std::string& line : browserState.displayLines) EXPECT_EQ(' ', line[0]) << line;
+  }
+}
+
+TEST_F(CommandsTest, ActivatingAFileMarksItInTheFileBeforeItIsLaunched) {
+  // b.txt selected; stored mark 0, 1 and 5 all end as 1 (set, not toggled).
+  std::size_t runs = 0;
+  for (int stored : {0, 1, 5}) {
+    SCOPED_TRACE(stored);
+    std::vector<int> marks(7, 0);
+    marks[5] = stored;
+    ASSERT_TRUE(writeFile(marksPath(dir), marksText(dirNames, 5, marks)));
+    browserState = BrowserState{};
+    open(dir);
+    runCommand(Command::activate);
+    marks[5] = 1;
+    const std::string expected = marksText(dirNames, 5, marks);
+    EXPECT_EQ(expected, readFile(marksPath(dir)));
+    EXPECT_EQ("* b.txt", browserState.displayLines[5]);
+    EXPECT_EQ(dir, browserState.currentDirectory);
+
+    std::vector<LaunchRecord> records;
+    ASSERT_TRUE(waitUntil([&] {
+      records = readLaunchRecords(root + "/record");
+      return records.size() == runs + 1;
+    }));
+    ++runs;
+    bool seen = false;
+    for (const auto& record : records) {
+      // What the opener found in the marks file when it started.
+      seen = seen || (record.arguments == std::vector<std::string>{dir + "/b.txt"} &&
+                      record.copiedFile == expected);
+    }
+    EXPECT_TRUE(seen);
+  }
+}
+
+TEST_F(CommandsTest, AVanishedEntryCountsAsAFile) {
+  open(dir);
+  browserState.selection = 3;  // beta/, removed behind the browser's back
+  ASSERT_EQ(0, rmdir((dir + "/beta").c_str()));
+  runCommand(Command::activate);
+  EXPECT_EQ(dir, browserState.currentDirectory);
+  EXPECT_EQ(1, browserState.marks[3]);
+  std::vector<LaunchRecord> records;
+  ASSERT_TRUE(waitUntil([&] {
+    records = readLaunchRecords(root + "/record");
+    return !records.empty();
+  }));
+  EXPECT_EQ(std::vector<std::string>{dir + "/beta"}, records[0].arguments);
+}
+
+TEST_F(CommandsTest, ActivatingDirectoriesOpensThem) {
+  struct Row {
+    int selection;
+    std::string expectedDirectory;
+  };
+  const Row rows[] = {
+      {0, dir},             // "." opens the same directory afresh
+      {1, top},             // ".." is the parent
+      {2, dir + "/alpha"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.selection);
+    std::vector<int> marks = {0, 1, 0, 1, 0, 5, 0};
+    ASSERT_TRUE(writeFile(marksPath(dir), marksText(dirNames, row.selection, marks)));
+    browserState = BrowserState{};
+    open(dir);
+    runCommand(Command::activate);
+    EXPECT_EQ(row.expectedDirectory, browserState.currentDirectory);
+    // Leaving saved the marks unchanged; no launch happened.
+    EXPECT_EQ(marksText(dirNames, row.selection, marks), readFile(marksPath(dir)));
+    if (row.expectedDirectory == dir) {
+      EXPECT_EQ(row.selection, browserState.selection);
+      EXPECT_EQ(std::vector<int32_t>(marks.begin(), marks.end()), browserState.marks);
+    }
+  }
+  EXPECT_TRUE(readLaunchRecords(root + "/record").empty());
+}
+
+TEST_F(CommandsTest, GoingToTheParentAndBackRestoresMarksAndSelection) {
+  open(dir);
+  browserState.selection = 5;
+  runCommand(Command::toggleMark);
+  browserState.selection = 4;  // moved after the last save
+  runCommand(Command::goToParent);
+  EXPECT_EQ(top, browserState.currentDirectory);
+  runCommand(Command::goToParent);
+  EXPECT_EQ(root, browserState.currentDirectory);
+  open(dir);
+  EXPECT_EQ(4, browserState.selection);
+  EXPECT_EQ((std::vector<int32_t>{0, 0, 0, 0, 0, 1, 0}), browserState.marks);
+}
+
+TEST_F(CommandsTest, TheParentOfTheRootIsTheRoot) {
+  open("/");
+  runCommand(Command::goToParent);
+  EXPECT_EQ("/", browserState.currentDirectory);
+}
+
+TEST_F(CommandsTest, QuitSavesTheSelectionAndExitsWithZero) {
+  open(dir);
+  browserState.selection = 6;
+  browserState.marks[4] = 1;  // in memory only until a save
+  EXPECT_EXIT(runCommand(Command::quit), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(marksText(dirNames, 6, {0, 0, 0, 0, 1, 0, 0}), readFile(marksPath(dir)));
+}
+
+}  // namespace
