@@ -115,6 +115,10 @@ Child spawn(const SpawnOptions& options) {
   const pid_t pid = fork();
   if (pid == 0) {
     if (options.captureStdout) dup2(pipeFds[1], STDOUT_FILENO);
+    if (options.silenceStderr) {
+      const int devNull = open("/dev/null", O_WRONLY);
+      if (devNull >= 0) dup2(devNull, STDERR_FILENO);
+    }
     if (options.keepFd >= 0) {
       const int flags = fcntl(options.keepFd, F_GETFD);
       fcntl(options.keepFd, F_SETFD, flags & ~FD_CLOEXEC);

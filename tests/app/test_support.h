@@ -48,6 +48,7 @@ struct SpawnOptions {
   std::string workingDirectory;          // empty: inherit
   bool captureStdout = false;            // stdout into a pipe (stdoutFd)
   int keepFd = -1;                       // a descriptor the child keeps (not close-on-exec)
+  bool silenceStderr = false;            // stderr to /dev/null
 };
 
 struct Child {

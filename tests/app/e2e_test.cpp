@@ -1,0 +1,275 @@
+// The real program on a virtual display: keys typed with xdotool, the
+// screen read back, the marks files on disk checked.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/app/browser_session.h"
+#include "tests/app/recorder.h"
+
+using namespace testing_support;
+
+namespace {
+
+// dir holds ".", "..", alpha/, beta/, a.txt, b.txt, c.txt, shown in that
+// order; a fresh directory starts with the selection on alpha (index 2).
+class BrowserTest : public BrowserSession {
+ protected:
+  void SetUp() override {
+    BrowserSession::SetUp();
+    top = root + "/top";
+    dir = top + "/dir";
+    ASSERT_TRUE(makeDir(dir + "/alpha"));
+    ASSERT_TRUE(makeDir(dir + "/beta"));
+    ASSERT_TRUE(makeDir(top + "/other"));
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) ASSERT_TRUE(writeFile(dir + "/" + name, name));
+    ASSERT_TRUE(makeDir(home + "/.orchard.menu"));
+  }
+
+  std::string marksOf(int selection, const std::vector<int>& marks) const {
+    return marksText(dirNames, selection, marks);
+  }
+
+  const std::vector<std::string> dirNames = {".", "..", "alpha", "beta", "a.txt", "b.txt", "c.txt"};
+  // top holds ".", "..", dir/, other/.
+  const std::vector<std::string> topNames = {".", "..", "dir", "other"};
+  std::string top, dir;
+};
+
+TEST_F(BrowserTest, StartsOnTheWorkingDirectoryAndPrintsFourLines) {
+  startBrowser({}, dir);
+  EXPECT_EQ("\norchard-menu - by the orchard.menu developers <dev@orchard.menu>\n"
+            "       usage:  orchard-menu <path>\n\n",
+            startupOutput);
+  EXPECT_TRUE(waitForSelection(2, 4));
+  // Opening the directory made its (empty) marks file; quitting fills it.
+  type({"q"});
+  EXPECT_EQ(0, waitForBrowserExit());
+  EXPECT_EQ(marksOf(2, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
+}
+
+TEST_F(BrowserTest, ArrowsMoveTheSelectionAndStopAtBothEnds) {
+  startBrowser({dir});
+  ASSERT_TRUE(waitForSelection(2, 4));
+  type({"Down"});
+  ASSERT_TRUE(waitForSelection(3, 3));
+  type({"Up", "Up", "Up", "Up", "Up"});
+  ASSERT_TRUE(waitForSelection(0, 6));
+  // Had Up wrapped at the top, Down would not land on the second line.
+  type({"Down"});
+  ASSERT_TRUE(waitForSelection(1, 5));
+  type({"Down", "Down", "Down", "Down", "Down", "Down", "Down"});
+  ASSERT_TRUE(waitForSelection(6, 0));
+  type({"Up"});
+  ASSERT_TRUE(waitForSelection(5, 1));
+  type({"Escape"});
+  EXPECT_EQ(0, waitForBrowserExit());
+  EXPECT_EQ(marksOf(5, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
+}
+
+TEST_F(BrowserTest, TAndBothSideArrowsToggleTheMarkAndSaveItAtOnce) {
+  startBrowser({dir});
+  ASSERT_TRUE(waitForSelection(2, 4));
+  const std::string marks = marksPath(dir);
+  struct Row {
+    const char* key;
+    int mark;
+  };
+  for (const Row& row : {Row{"t", 1}, Row{"Right", 0}, Row{"Left", 1}, Row{"t", 0}, Row{"Right", 1}}) {
+    SCOPED_TRACE(row.key);
+    type({row.key});
+    std::vector<int> expected(7, 0);
+    expected[2] = row.mark;
+    EXPECT_TRUE(waitForFile(marks, marksOf(2, expected)));
+    EXPECT_TRUE(waitForView([&](const ListView& v) { return v.marked(0) == (row.mark == 1); },
+                            "the mark on the selected line"));
+  }
+  // The side arrows never moved the selection.
+  type({"Down", "t"});
+  EXPECT_TRUE(waitForFile(marks, marksOf(3, {0, 0, 1, 1, 0, 0, 0})));
+  EXPECT_TRUE(waitForView(
+      [](const ListView& v) { return v.anchorRed && v.linesAbove == 3 && v.marked(0) && v.marked(1); },
+      "two marked lines at and above the selection"));
+}
+
+TEST_F(BrowserTest, CClearsEveryMarkAndRewritesTheFile) {
+  const std::string marks = marksPath(dir);
+  ASSERT_TRUE(writeFile(marks, marksOf(4, {0, 0, 1, 0, 5, 0, 1})));
+  startBrowser({dir});
+  ASSERT_TRUE(waitForView(
+      [](const ListView& v) {
+        return v.anchorRed && v.linesAbove == 4 && v.linesBelow == 2 &&
+               v.markedBands == std::vector<int>{0, 2, -2};
+      },
+      "the stored selection and marks"));
+  type({"c"});
+  EXPECT_TRUE(waitForFile(marks, marksOf(4, {0, 0, 0, 0, 0, 0, 0})));
+  EXPECT_TRUE(waitForView([](const ListView& v) { return v.anchorRed && v.markedBands.empty(); },
+                          "no marked line"));
+  // Nothing marked: c still writes the file.
+  ASSERT_EQ(0, unlink(marks.c_str()));
+  type({"c"});
+  EXPECT_TRUE(waitForFile(marks, marksOf(4, {0, 0, 0, 0, 0, 0, 0})));
+}
+
+TEST_F(BrowserTest, BackspaceDeleteAndDotDotGoUpAndComingBackRestoresTheDirectory) {
+  startBrowser({dir});
+  ASSERT_TRUE(waitForSelection(2, 4));
+  type({"Down", "Down", "Down", "t"});  // mark b.txt, selection 5
+  ASSERT_TRUE(waitForFile(marksPath(dir), marksOf(5, {0, 0, 0, 0, 0, 1, 0})));
+  type({"BackSpace"});
+  ASSERT_TRUE(waitForSelection(2, 1));  // top, on "dir"
+  type({"Return"});
+  ASSERT_TRUE(waitForView(
+      [](const ListView& v) {
+        return v.anchorRed && v.linesAbove == 5 && v.linesBelow == 1 && v.markedBands == std::vector<int>{0};
+      },
+      "dir again with b.txt selected and marked"));
+  type({"Up", "Up", "Up", "Up"});
+  ASSERT_TRUE(waitForSelection(1, 5));  // on ".."
+  type({"ctrl+j"});                     // line feed activates like Enter
+  ASSERT_TRUE(waitForSelection(2, 1));
+  type({"Return"});
+  ASSERT_TRUE(waitForView(
+      [](const ListView& v) {
+        return v.anchorRed && v.linesAbove == 1 && v.linesBelow == 5 && v.markedBands == std::vector<int>{-4};
+      },
+      "dir with the selection on \"..\" and b.txt still marked"));
+  type({"Delete"});
+  ASSERT_TRUE(waitForSelection(2, 1));
+  type({"q"});
+  EXPECT_EQ(0, waitForBrowserExit());
+  EXPECT_EQ(marksText(topNames, 2, {0, 0, 0, 0}), readFile(marksPath(top)));
+  EXPECT_EQ(marksOf(1, {0, 0, 0, 0, 0, 1, 0}), readFile(marksPath(dir)));
+}
+
+TEST_F(BrowserTest, EscapeAndQSaveTheSelectionAndExitWithZero) {
+  for (const char* key : {"Escape", "q"}) {
+    SCOPED_TRACE(key);
+    startBrowser({dir});
+    ASSERT_TRUE(waitForSelection(2, 4));
+    type({"Down"});
+    ASSERT_TRUE(waitForSelection(3, 3));
+    type({key});
+    const int status = waitForBrowserExit();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    EXPECT_EQ(marksOf(3, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
+    ASSERT_TRUE(writeFile(marksPath(dir), ""));
+  }
+}
+
+TEST_F(BrowserTest, UpperCaseLettersAndTheMouseDoNothing) {
+  const std::string stored = marksOf(2, {0, 0, 0, 0, 1, 0, 0});
+  ASSERT_TRUE(writeFile(marksPath(dir), stored));
+  startBrowser({dir});
+  ASSERT_TRUE(waitForSelection(2, 4));
+  type({"Q", "C", "T"});
+  ASSERT_TRUE(xdotool({"mousemove", "200", "300", "click", "1", "click", "3", "mousemove", "900", "500"}));
+  // Keys are handled in order: once Down shows, the others have been seen.
+  type({"Down"});
+  ASSERT_TRUE(waitForView(
+      [](const ListView& v) {
+        return v.anchorRed && v.linesAbove == 3 && v.markedBands == std::vector<int>{-1};
+      },
+      "the selection one down and a.txt still marked"));
+  EXPECT_TRUE(browserRunning());
+  EXPECT_EQ(stored, readFile(marksPath(dir)));
+}
+
+TEST_F(BrowserTest, AHeldKeyGivesOneCommand) {
+  startBrowser({dir});
+  ASSERT_TRUE(waitForSelection(2, 4));
+  // Longer than the server's auto-repeat delay, so repeats are generated.
+  ASSERT_TRUE(xdotool({"keydown", "Down", "sleep", "1.5", "keyup", "Down"}));
+  type({"q"});
+  EXPECT_EQ(0, waitForBrowserExit());
+  EXPECT_EQ(marksOf(3, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
+}
+
+TEST_F(BrowserTest, ClosingTheWindowEndsTheProgramWithoutASave) {
+  startBrowser({dir});
+  ASSERT_TRUE(waitForSelection(2, 4));
+  type({"t"});
+  const std::string saved = marksOf(2, {0, 0, 1, 0, 0, 0, 0});
+  ASSERT_TRUE(waitForFile(marksPath(dir), saved));
+  type({"Down", "Down"});
+  ASSERT_TRUE(waitForSelection(4, 2));
+  ASSERT_TRUE(sendCloseRequest(display, std::stoul(windowId)));
+  const int status = waitForBrowserExit();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  // The selection moved after the last save and is not stored.
+  EXPECT_EQ(saved, readFile(marksPath(dir)));
+}
+
+TEST_F(BrowserTest, AFirstArgumentThatIsAlsoAToolkitOptionIsTheDirectory) {
+  const std::string optionDir = work + "/-sync";
+  ASSERT_TRUE(makeDir(optionDir));
+  ASSERT_TRUE(writeFile(optionDir + "/f", ""));
+  startBrowser({"-sync", dir}, work);  // the second argument is ignored
+  ASSERT_TRUE(waitForSelection(2, 0));
+  type({"q"});
+  EXPECT_EQ(0, waitForBrowserExit());
+  EXPECT_EQ(marksText({".", "..", "f"}, 2, {0, 0, 0}), readFile(marksPath(optionDir)));
+}
+
+TEST_F(BrowserTest, ResizingRedrawsAtOnceAtTheNewSize) {
+  startBrowser({dir});
+  ASSERT_TRUE(waitForSelection(2, 4));
+  ASSERT_TRUE(xdotool({"windowsize", windowId, "800", "600"}));
+  Screenshot shot;
+  ListView view;
+  EXPECT_TRUE(waitUntil([&] {
+    shot = grabScreen(display);
+    view = readListView(shot, 800, 600);
+    return view.titleBar && view.anchorRed && view.linesAbove == 2 && view.linesBelow == 4;
+  })) << describe(view);
+}
+
+// Names a shell would act on; the program must hand them over untouched.
+TEST_F(BrowserTest, EnterLaunchesFilesWithTheirExactPathAfterMarkingThem) {
+  const std::string launchDir = root + "/launch";
+  ASSERT_TRUE(makeDir(launchDir));
+  const std::string document = "a it's \"quoted\" $(touch pwned1) `touch pwned2`; touch pwned3\nnext";
+  const std::string program = "b $(touch pwned4) `touch pwned5`; touch pwned6\n'x' \xe9";
+  const std::string marks = marksPath(launchDir);
+  ASSERT_TRUE(writeFile(launchDir + "/" + document, "text"));
+  ASSERT_TRUE(writeExecutable(launchDir + "/" + program, recorderScript(true, marks)));
+  ASSERT_TRUE(writeExecutable(bin + "/xdg-open", recorderScript(false, marks)));
+  const std::vector<std::string> names = {".", "..", document, program};
+
+  startBrowser({launchDir});
+  ASSERT_TRUE(waitForSelection(2, 1));
+  type({"Return"});
+  std::vector<LaunchRecord> records;
+  ASSERT_TRUE(waitUntil([&] { return (records = readLaunchRecords(record)).size() == 1; }));
+  EXPECT_EQ(std::vector<std::string>{launchDir + "/" + document}, records[0].arguments);
+  // The mark was on disk before the opener started.
+  EXPECT_EQ(marksText(names, 2, {0, 0, 1, 0}), records[0].copiedFile);
+
+  type({"Down", "Return"});
+  ASSERT_TRUE(waitUntil([&] { return (records = readLaunchRecords(record)).size() == 2; }));
+  bool ranDirectly = false;
+  for (const auto& r : records) {
+    ranDirectly = ranDirectly || (r.arguments == std::vector<std::string>{launchDir + "/" + program} &&
+                                  r.copiedFile == marksText(names, 3, {0, 0, 1, 1}));
+  }
+  EXPECT_TRUE(ranDirectly);
+  type({"Up"});
+  EXPECT_TRUE(waitForView(
+      [](const ListView& v) { return v.anchorRed && v.linesAbove == 2 && v.markedBands == std::vector<int>{0, -1}; },
+      "both files marked"));
+
+  for (const std::string& place : {work, launchDir, root, bin}) {
+    for (int i = 1; i <= 6; ++i) {
+      EXPECT_FALSE(fileExists(place + "/pwned" + std::to_string(i))) << place << " pwned" << i;
+    }
+  }
+  for (const ProcessInfo& child : childrenOf(browser)) {
+    EXPECT_NE('Z', child.state) << "zombie child " << child.pid;
+  }
+}
+
+}  // namespace
