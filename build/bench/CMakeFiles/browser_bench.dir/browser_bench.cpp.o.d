@@ -190,4 +190,6 @@ bench/CMakeFiles/browser_bench.dir/browser_bench.cpp.o: \
  /usr/include/c++/12/bits/random.tcc /usr/include/c++/12/numeric \
  /usr/include/c++/12/bits/stl_numeric.h /usr/include/c++/12/bit \
  /usr/include/c++/12/pstl/glue_numeric_defs.h \
- /work/main/browser/browser_state.h /work/main/zub/fs.h
+ /work/main/browser/browser_state.h /work/main/zub/fs.h \
+ /work/main/zub/settings.h /usr/include/c++/12/array \
+ /usr/include/c++/12/compare

@@ -242,8 +242,15 @@ bench/CMakeFiles/browser_bench.dir/browser_bench.cpp.o: /work/main/bench/browser
   /usr/include/c++/12/bit \
   /usr/include/c++/12/pstl/glue_numeric_defs.h \
   /work/main/browser/browser_state.h \
-  /work/main/zub/fs.h
+  /work/main/zub/fs.h \
+  /work/main/zub/settings.h \
+  /usr/include/c++/12/array \
+  /usr/include/c++/12/compare
 
+
+/usr/include/c++/12/array:
+
+/work/main/zub/settings.h:
 
 /work/main/zub/fs.h:
 
@@ -290,6 +297,8 @@ bench/CMakeFiles/browser_bench.dir/browser_bench.cpp.o: /work/main/bench/browser
 /usr/include/c++/12/tr1/special_function_util.h:
 
 /usr/include/x86_64-linux-gnu/asm/posix_types.h:
+
+/usr/include/c++/12/compare:
 
 /usr/include/linux/stddef.h:
 

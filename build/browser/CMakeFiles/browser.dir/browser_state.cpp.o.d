@@ -117,14 +117,13 @@ browser/CMakeFiles/browser.dir/browser_state.cpp.o: \
  /usr/include/c++/12/bits/stl_vector.h \
  /usr/include/c++/12/bits/stl_bvector.h \
  /usr/include/c++/12/bits/vector.tcc /work/main/zub/fs.h \
- /usr/include/c++/12/algorithm /usr/include/c++/12/bits/stl_algo.h \
+ /work/main/zub/settings.h /usr/include/c++/12/array \
+ /usr/include/c++/12/compare /usr/include/c++/12/algorithm \
+ /usr/include/c++/12/bits/stl_algo.h \
  /usr/include/c++/12/bits/algorithmfwd.h \
  /usr/include/c++/12/bits/stl_heap.h \
  /usr/include/c++/12/bits/stl_tempbuf.h \
  /usr/include/c++/12/bits/uniform_int_dist.h \
  /usr/include/c++/12/pstl/glue_algorithm_defs.h \
- /usr/include/c++/12/pstl/execution_defs.h /usr/include/c++/12/numeric \
- /usr/include/c++/12/bits/stl_numeric.h /usr/include/c++/12/bit \
- /usr/include/c++/12/pstl/glue_numeric_defs.h \
- /work/main/browser/entry_status.h /work/main/zub/path.h \
- /work/main/zub/settings.h
+ /usr/include/c++/12/pstl/execution_defs.h \
+ /work/main/browser/entry_status.h /work/main/zub/path.h

@@ -146,6 +146,9 @@ browser/CMakeFiles/browser.dir/browser_state.cpp.o: /work/main/browser/browser_s
   /usr/include/c++/12/bits/stl_bvector.h \
   /usr/include/c++/12/bits/vector.tcc \
   /work/main/zub/fs.h \
+  /work/main/zub/settings.h \
+  /usr/include/c++/12/array \
+  /usr/include/c++/12/compare \
   /usr/include/c++/12/algorithm \
   /usr/include/c++/12/bits/stl_algo.h \
   /usr/include/c++/12/bits/algorithmfwd.h \
@@ -154,13 +157,8 @@ browser/CMakeFiles/browser.dir/browser_state.cpp.o: /work/main/browser/browser_s
   /usr/include/c++/12/bits/uniform_int_dist.h \
   /usr/include/c++/12/pstl/glue_algorithm_defs.h \
   /usr/include/c++/12/pstl/execution_defs.h \
-  /usr/include/c++/12/numeric \
-  /usr/include/c++/12/bits/stl_numeric.h \
-  /usr/include/c++/12/bit \
-  /usr/include/c++/12/pstl/glue_numeric_defs.h \
   /work/main/browser/entry_status.h \
-  /work/main/zub/path.h \
-  /work/main/zub/settings.h
+  /work/main/zub/path.h
 
 browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
   /usr/include/stdc-predef.h \
@@ -313,40 +311,27 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
   /usr/include/c++/12/bits/std_abs.h \
   /usr/include/c++/12/bits/charconv.h \
   /usr/include/c++/12/bits/basic_string.tcc \
-  /usr/include/c++/12/unordered_map \
-  /usr/include/c++/12/ext/aligned_buffer.h \
-  /usr/include/c++/12/bits/hashtable.h \
-  /usr/include/c++/12/bits/hashtable_policy.h \
-  /usr/include/c++/12/tuple \
-  /usr/include/c++/12/bits/uses_allocator.h \
-  /usr/include/c++/12/bits/enable_special_members.h \
-  /usr/include/c++/12/bits/node_handle.h \
-  /usr/include/c++/12/bits/unordered_map.h \
-  /usr/include/c++/12/bits/erase_if.h \
-  /work/main/browser/browser_state.h \
+  /usr/include/c++/12/cstring \
+  /usr/include/string.h \
+  /usr/include/strings.h \
+  /usr/include/c++/12/utility \
+  /usr/include/c++/12/bits/stl_relops.h \
   /usr/include/c++/12/vector \
   /usr/include/c++/12/bits/stl_uninitialized.h \
   /usr/include/c++/12/bits/stl_vector.h \
   /usr/include/c++/12/bits/stl_bvector.h \
   /usr/include/c++/12/bits/vector.tcc \
+  /work/main/browser/browser_state.h \
   /work/main/zub/fs.h \
+  /work/main/zub/settings.h \
+  /usr/include/c++/12/array \
+  /usr/include/c++/12/compare \
   /work/main/browser/entry_status.h \
   /work/main/zub/atomic_file.h \
-  /work/main/zub/path.h \
-  /work/main/zub/settings.h
+  /work/main/zub/path.h
 
 
-/usr/include/c++/12/bits/erase_if.h:
-
-/usr/include/c++/12/bits/unordered_map.h:
-
-/usr/include/c++/12/bits/enable_special_members.h:
-
-/usr/include/c++/12/tuple:
-
-/usr/include/c++/12/ext/aligned_buffer.h:
-
-/usr/include/c++/12/unordered_map:
+/usr/include/c++/12/cstring:
 
 /usr/include/x86_64-linux-gnu/bits/posix1_lim.h:
 
@@ -360,11 +345,7 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
 
 /work/main/browser/marks.cpp:
 
-/work/main/zub/settings.h:
-
 /work/main/browser/entry_status.h:
-
-/usr/include/c++/12/bit:
 
 /usr/include/c++/12/pstl/execution_defs.h:
 
@@ -378,13 +359,17 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
 
 /usr/include/c++/12/bits/stl_algo.h:
 
+/usr/include/c++/12/compare:
+
+/usr/include/c++/12/array:
+
+/work/main/zub/settings.h:
+
 /work/main/zub/fs.h:
 
 /usr/include/c++/12/bits/stl_bvector.h:
 
 /usr/include/c++/12/bits/stl_vector.h:
-
-/usr/include/c++/12/numeric:
 
 /usr/include/c++/12/vector:
 
@@ -403,6 +388,8 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
 /usr/include/x86_64-linux-gnu/bits/errno.h:
 
 /usr/include/errno.h:
+
+/usr/include/string.h:
 
 /usr/include/c++/12/bits/stl_uninitialized.h:
 
@@ -446,7 +433,7 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
 
 /usr/include/x86_64-linux-gnu/bits/floatn.h:
 
-/usr/include/c++/12/bits/node_handle.h:
+/usr/include/c++/12/bits/stl_relops.h:
 
 /usr/include/c++/12/cstdint:
 
@@ -469,8 +456,6 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
 /usr/include/c++/12/algorithm:
 
 /usr/include/x86_64-linux-gnu/bits/types/__mbstate_t.h:
-
-/usr/include/c++/12/bits/hashtable_policy.h:
 
 /usr/include/x86_64-linux-gnu/bits/timesize.h:
 
@@ -520,6 +505,8 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
 
 /usr/include/c++/12/type_traits:
 
+/usr/include/c++/12/utility:
+
 /usr/include/c++/12/bits/move.h:
 
 /usr/include/stdc-predef.h:
@@ -568,11 +555,7 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
 
 /usr/include/c++/12/bits/functional_hash.h:
 
-/usr/include/c++/12/bits/stl_numeric.h:
-
 /usr/include/x86_64-linux-gnu/sys/cdefs.h:
-
-/usr/include/c++/12/pstl/glue_numeric_defs.h:
 
 /usr/include/x86_64-linux-gnu/asm/errno.h:
 
@@ -601,8 +584,6 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
 /usr/include/x86_64-linux-gnu/bits/uio_lim.h:
 
 /usr/include/c++/12/bits/stl_iterator_base_types.h:
-
-/usr/include/c++/12/bits/uses_allocator.h:
 
 /usr/include/c++/12/bits/stl_iterator_base_funcs.h:
 
@@ -680,8 +661,6 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
 
 /usr/include/x86_64-linux-gnu/bits/types/timer_t.h:
 
-/usr/include/c++/12/bits/hashtable.h:
-
 /usr/lib/gcc/x86_64-linux-gnu/12/include/limits.h:
 
 /usr/include/endian.h:
@@ -691,6 +670,8 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
 /usr/include/c++/12/cstdio:
 
 /usr/include/x86_64-linux-gnu/bits/thread-shared-types.h:
+
+/usr/include/strings.h:
 
 /usr/include/c++/12/string:
 

@@ -121,19 +121,13 @@ browser/CMakeFiles/browser.dir/marks.cpp.o: /work/main/browser/marks.cpp \
  /usr/include/x86_64-linux-gnu/bits/stdlib-bsearch.h \
  /usr/include/x86_64-linux-gnu/bits/stdlib-float.h \
  /usr/include/c++/12/bits/std_abs.h /usr/include/c++/12/bits/charconv.h \
- /usr/include/c++/12/bits/basic_string.tcc \
- /usr/include/c++/12/unordered_map \
- /usr/include/c++/12/ext/aligned_buffer.h \
- /usr/include/c++/12/bits/hashtable.h \
- /usr/include/c++/12/bits/hashtable_policy.h /usr/include/c++/12/tuple \
- /usr/include/c++/12/bits/uses_allocator.h \
- /usr/include/c++/12/bits/enable_special_members.h \
- /usr/include/c++/12/bits/node_handle.h \
- /usr/include/c++/12/bits/unordered_map.h \
- /usr/include/c++/12/bits/erase_if.h /work/main/browser/browser_state.h \
- /usr/include/c++/12/vector /usr/include/c++/12/bits/stl_uninitialized.h \
+ /usr/include/c++/12/bits/basic_string.tcc /usr/include/c++/12/cstring \
+ /usr/include/string.h /usr/include/strings.h /usr/include/c++/12/utility \
+ /usr/include/c++/12/bits/stl_relops.h /usr/include/c++/12/vector \
+ /usr/include/c++/12/bits/stl_uninitialized.h \
  /usr/include/c++/12/bits/stl_vector.h \
  /usr/include/c++/12/bits/stl_bvector.h \
- /usr/include/c++/12/bits/vector.tcc /work/main/zub/fs.h \
- /work/main/browser/entry_status.h /work/main/zub/atomic_file.h \
- /work/main/zub/path.h /work/main/zub/settings.h
+ /usr/include/c++/12/bits/vector.tcc /work/main/browser/browser_state.h \
+ /work/main/zub/fs.h /work/main/zub/settings.h /usr/include/c++/12/array \
+ /usr/include/c++/12/compare /work/main/browser/entry_status.h \
+ /work/main/zub/atomic_file.h /work/main/zub/path.h

@@ -10,6 +10,7 @@ set(CMAKE_DEPENDS_LANGUAGES
 set(CMAKE_DEPENDS_DEPENDENCY_FILES
   "/work/main/zub/atomic_file_posix.cpp" "zub/CMakeFiles/zub.dir/atomic_file_posix.cpp.o" "gcc" "zub/CMakeFiles/zub.dir/atomic_file_posix.cpp.o.d"
   "/work/main/zub/fs.cpp" "zub/CMakeFiles/zub.dir/fs.cpp.o" "gcc" "zub/CMakeFiles/zub.dir/fs.cpp.o.d"
+  "/work/main/zub/fs_batch_posix.cpp" "zub/CMakeFiles/zub.dir/fs_batch_posix.cpp.o" "gcc" "zub/CMakeFiles/zub.dir/fs_batch_posix.cpp.o.d"
   "/work/main/zub/path.cpp" "zub/CMakeFiles/zub.dir/path.cpp.o" "gcc" "zub/CMakeFiles/zub.dir/path.cpp.o.d"
   "/work/main/zub/platform_posix.cpp" "zub/CMakeFiles/zub.dir/platform_posix.cpp.o" "gcc" "zub/CMakeFiles/zub.dir/platform_posix.cpp.o.d"
   "/work/main/zub/settings.cpp" "zub/CMakeFiles/zub.dir/settings.cpp.o" "gcc" "zub/CMakeFiles/zub.dir/settings.cpp.o.d"

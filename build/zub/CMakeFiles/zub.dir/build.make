@@ -139,13 +139,28 @@ zub/CMakeFiles/zub.dir/atomic_file_posix.cpp.s: cmake_force
 	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green "Compiling CXX source to assembly CMakeFiles/zub.dir/atomic_file_posix.cpp.s"
 	cd /work/main/build/zub && /usr/bin/c++ $(CXX_DEFINES) $(CXX_INCLUDES) $(CXX_FLAGS) -S /work/main/zub/atomic_file_posix.cpp -o CMakeFiles/zub.dir/atomic_file_posix.cpp.s
 
+zub/CMakeFiles/zub.dir/fs_batch_posix.cpp.o: zub/CMakeFiles/zub.dir/flags.make
+zub/CMakeFiles/zub.dir/fs_batch_posix.cpp.o: /work/main/zub/fs_batch_posix.cpp
+zub/CMakeFiles/zub.dir/fs_batch_posix.cpp.o: zub/CMakeFiles/zub.dir/compiler_depend.ts
+	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green --progress-dir=/work/main/build/CMakeFiles --progress-num=$(CMAKE_PROGRESS_6) "Building CXX object zub/CMakeFiles/zub.dir/fs_batch_posix.cpp.o"
+	cd /work/main/build/zub && /usr/bin/c++ $(CXX_DEFINES) $(CXX_INCLUDES) $(CXX_FLAGS) -MD -MT zub/CMakeFiles/zub.dir/fs_batch_posix.cpp.o -MF CMakeFiles/zub.dir/fs_batch_posix.cpp.o.d -o CMakeFiles/zub.dir/fs_batch_posix.cpp.o -c /work/main/zub/fs_batch_posix.cpp
+
+zub/CMakeFiles/zub.dir/fs_batch_posix.cpp.i: cmake_force
+	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green "Preprocessing CXX source to CMakeFiles/zub.dir/fs_batch_posix.cpp.i"
+	cd /work/main/build/zub && /usr/bin/c++ $(CXX_DEFINES) $(CXX_INCLUDES) $(CXX_FLAGS) -E /work/main/zub/fs_batch_posix.cpp > CMakeFiles/zub.dir/fs_batch_posix.cpp.i
+
+zub/CMakeFiles/zub.dir/fs_batch_posix.cpp.s: cmake_force
+	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green "Compiling CXX source to assembly CMakeFiles/zub.dir/fs_batch_posix.cpp.s"
+	cd /work/main/build/zub && /usr/bin/c++ $(CXX_DEFINES) $(CXX_INCLUDES) $(CXX_FLAGS) -S /work/main/zub/fs_batch_posix.cpp -o CMakeFiles/zub.dir/fs_batch_posix.cpp.s
+
 # Object files for target zub
 zub_OBJECTS = \
 "CMakeFiles/zub.dir/path.cpp.o" \
 "CMakeFiles/zub.dir/fs.cpp.o" \
 "CMakeFiles/zub.dir/settings.cpp.o" \
 "CMakeFiles/zub.dir/platform_posix.cpp.o" \
-"CMakeFiles/zub.dir/atomic_file_posix.cpp.o"
+"CMakeFiles/zub.dir/atomic_file_posix.cpp.o" \
+"CMakeFiles/zub.dir/fs_batch_posix.cpp.o"
 
 # External object files for target zub
 zub_EXTERNAL_OBJECTS =
@@ -155,9 +170,10 @@ zub/libzub.a: zub/CMakeFiles/zub.dir/fs.cpp.o
 zub/libzub.a: zub/CMakeFiles/zub.dir/settings.cpp.o
 zub/libzub.a: zub/CMakeFiles/zub.dir/platform_posix.cpp.o
 zub/libzub.a: zub/CMakeFiles/zub.dir/atomic_file_posix.cpp.o
+zub/libzub.a: zub/CMakeFiles/zub.dir/fs_batch_posix.cpp.o
 zub/libzub.a: zub/CMakeFiles/zub.dir/build.make
 zub/libzub.a: zub/CMakeFiles/zub.dir/link.txt
-	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green --bold --progress-dir=/work/main/build/CMakeFiles --progress-num=$(CMAKE_PROGRESS_6) "Linking CXX static library libzub.a"
+	@$(CMAKE_COMMAND) -E cmake_echo_color --switch=$(COLOR) --green --bold --progress-dir=/work/main/build/CMakeFiles --progress-num=$(CMAKE_PROGRESS_7) "Linking CXX static library libzub.a"
 	cd /work/main/build/zub && $(CMAKE_COMMAND) -P CMakeFiles/zub.dir/cmake_clean_target.cmake
 	cd /work/main/build/zub && $(CMAKE_COMMAND) -E cmake_link_script CMakeFiles/zub.dir/link.txt --verbose=$(VERBOSE)
 

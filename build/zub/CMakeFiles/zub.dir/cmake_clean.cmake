@@ -3,6 +3,8 @@ file(REMOVE_RECURSE
   "CMakeFiles/zub.dir/atomic_file_posix.cpp.o.d"
   "CMakeFiles/zub.dir/fs.cpp.o"
   "CMakeFiles/zub.dir/fs.cpp.o.d"
+  "CMakeFiles/zub.dir/fs_batch_posix.cpp.o"
+  "CMakeFiles/zub.dir/fs_batch_posix.cpp.o.d"
   "CMakeFiles/zub.dir/path.cpp.o"
   "CMakeFiles/zub.dir/path.cpp.o.d"
   "CMakeFiles/zub.dir/platform_posix.cpp.o"

@@ -145,7 +145,8 @@ tests/browser/CMakeFiles/browser_tests.dir/browser_state_test.cpp.o: \
  /usr/include/c++/12/bits/stl_vector.h \
  /usr/include/c++/12/bits/stl_bvector.h \
  /usr/include/c++/12/bits/vector.tcc /work/main/browser/browser_state.h \
- /work/main/zub/fs.h /work/main/tests/browser/browser_fixture.h \
+ /work/main/zub/fs.h /work/main/zub/settings.h /usr/include/c++/12/array \
+ /usr/include/c++/12/compare /work/main/tests/browser/browser_fixture.h \
  /usr/include/gtest/gtest.h /usr/include/c++/12/cstddef \
  /usr/include/c++/12/limits /usr/include/c++/12/memory \
  /usr/include/c++/12/bits/stl_raw_storage_iter.h \
@@ -227,8 +228,7 @@ tests/browser/CMakeFiles/browser_tests.dir/browser_state_test.cpp.o: \
  /usr/include/c++/12/bits/hashtable_policy.h \
  /usr/include/c++/12/bits/node_handle.h \
  /usr/include/c++/12/bits/unordered_map.h \
- /usr/include/c++/12/bits/erase_if.h /usr/include/c++/12/array \
- /usr/include/c++/12/compare /usr/include/c++/12/utility \
+ /usr/include/c++/12/bits/erase_if.h /usr/include/c++/12/utility \
  /usr/include/c++/12/bits/stl_relops.h \
  /usr/include/gtest/internal/gtest-internal.h \
  /usr/include/x86_64-linux-gnu/sys/wait.h /usr/include/signal.h \

@@ -173,7 +173,8 @@ tests/browser/CMakeFiles/browser_tests.dir/marks_test.cpp.o: \
  /usr/include/c++/12/bits/stl_vector.h \
  /usr/include/c++/12/bits/stl_bvector.h \
  /usr/include/c++/12/bits/vector.tcc /work/main/browser/browser_state.h \
- /work/main/zub/fs.h /work/main/tests/browser/browser_fixture.h \
+ /work/main/zub/fs.h /work/main/zub/settings.h /usr/include/c++/12/array \
+ /usr/include/c++/12/compare /work/main/tests/browser/browser_fixture.h \
  /usr/include/gtest/gtest.h /usr/include/c++/12/cstddef \
  /usr/include/c++/12/limits /usr/include/c++/12/memory \
  /usr/include/c++/12/bits/stl_tempbuf.h \
@@ -256,8 +257,7 @@ tests/browser/CMakeFiles/browser_tests.dir/marks_test.cpp.o: \
  /usr/include/c++/12/bits/hashtable_policy.h \
  /usr/include/c++/12/bits/node_handle.h \
  /usr/include/c++/12/bits/unordered_map.h \
- /usr/include/c++/12/bits/erase_if.h /usr/include/c++/12/array \
- /usr/include/c++/12/compare /usr/include/c++/12/bits/stl_algo.h \
+ /usr/include/c++/12/bits/erase_if.h /usr/include/c++/12/bits/stl_algo.h \
  /usr/include/c++/12/bits/algorithmfwd.h \
  /usr/include/c++/12/bits/stl_heap.h \
  /usr/include/c++/12/bits/uniform_int_dist.h /usr/include/c++/12/utility \
@@ -282,5 +282,4 @@ tests/browser/CMakeFiles/browser_tests.dir/marks_test.cpp.o: \
  /usr/include/c++/12/cassert /usr/include/assert.h \
  /usr/include/gtest/gtest-test-part.h \
  /usr/include/gtest/gtest-typed-test.h \
- /usr/include/gtest/gtest_pred_impl.h /usr/include/gtest/gtest_prod.h \
- /work/main/zub/settings.h
+ /usr/include/gtest/gtest_pred_impl.h /usr/include/gtest/gtest_prod.h
