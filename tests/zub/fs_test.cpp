@@ -193,3 +193,51 @@ TEST(MakeDirs, RelativeBareDriveAndBlockedPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs in a child as "nobody": the batch answers must equal isDir() for
+// every kind of entry, with and without the listing's kinds, and through a
+// directory that may be searched but not listed.
+int checkBatchAgreesWithIsDir(const std::string& root) {
+  if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 100;
+  int wrong = 0;
+  std::vector<std::string> names;
+  std::vector<zub::EntryKind> kinds;
+  if (!zub::listDir(root.c_str(), names, kinds)) return 101;
+  names.push_back("vanished");
+  kinds.push_back(zub::EntryKind::unknown);
+  for (const auto& givenKinds : {kinds, std::vector<zub::EntryKind>{}}) {
+    const std::vector<char> batch = zub::entriesAreDirs(root, names, givenKinds);
+    for (size_t i = 0; i < names.size(); ++i) {
+      const bool single = zub::isDir((root + "/" + names[i]).c_str());
+      if ((batch[i] != 0) != single) {
+        std::fprintf(stderr, "wrong: %s\n", names[i].c_str());
+        ++wrong;
+      }
+    }
+  }
+  const std::string searchOnly = root + "/search-only";
+  const std::vector<char> inside = zub::entriesAreDirs(searchOnly, {"sub", "file"}, {});
+  if (inside != std::vector<char>{1, 0}) ++wrong;
+  return wrong;
+}
+
+}  // namespace
+
+TEST(EntriesAreDirs, AgreesWithIsDirForEveryKindOfEntry) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path.c_str(), 0755), 0);
+  for (const char* sub : {"open", "closed", "search-only", "search-only/sub"})
+    ASSERT_EQ(mkdir((dir / sub).c_str(), 0755), 0) << sub;
+  writeFile(dir / "plain", "x");
+  writeFile(dir / "search-only/file", "x");
+  ASSERT_EQ(symlink((dir / "open").c_str(), (dir / "link-dir").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "plain").c_str(), (dir / "link-file").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "closed").c_str(), (dir / "link-closed").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "gone").c_str(), (dir / "dangling").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  ASSERT_EQ(chmod((dir / "closed").c_str(), 0), 0);
+  ASSERT_EQ(chmod((dir / "search-only").c_str(), 0111), 0);
+  EXPECT_EXIT(std::exit(checkBatchAgreesWithIsDir(dir.path)), ::testing::ExitedWithCode(0), "");
+}

@@ -185,3 +185,30 @@ TEST(DigestHex, Rfc1321TestSuiteInUpperCase) {
 }
 
 }  // namespace
+
+TEST(DigestBytes, HexRoundTripAndStrictParsing) {
+  const zub::Digest d = zub::digest("abc");
+  EXPECT_EQ(zub::hexOf(d), "900150983CD24FB0D6963F7D28E17F72");
+  EXPECT_EQ(zub::hexOf(d), zub::digestHex("abc"));
+  struct Row {
+    std::string text;
+    bool parses;
+  };
+  const std::vector<Row> rows = {
+      {"900150983CD24FB0D6963F7D28E17F72", true},
+      {"00000000000000000000000000000000", true},
+      {"900150983cd24fb0d6963f7d28e17f72", false},  // lower case is not what we write
+      {"900150983CD24FB0D6963F7D28E17F7", false},   // 31 digits
+      {"900150983CD24FB0D6963F7D28E17F720", false}, // 33 digits
+      {"900150983CD24FB0D6963F7D28E17FG2", false},
+      {"", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    zub::Digest parsed{};
+    EXPECT_EQ(zub::parseHex(row.text.data(), row.text.size(), parsed), row.parses);
+    if (row.parses) {
+      EXPECT_EQ(zub::hexOf(parsed), row.text);
+    }
+  }
+}
