@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <numeric>
 
 #include "browser/entry_status.h"
 #include "zub/path.h"
@@ -16,6 +15,40 @@ namespace {
 // way everywhere; bytes 0x80-0xFF keep their value and sort last.
 inline unsigned char foldByte(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 0x20) : c;
+}
+
+// The first eight bytes of `name`, folded, as one big-endian number: most
+// comparisons are settled by it without touching the strings. Shorter
+// names are padded with zero bytes, which no name contains, so they still
+// come first.
+uint64_t foldedPrefix(const std::string& name) {
+  uint64_t prefix = 0;
+  for (size_t i = 0; i < 8; ++i) {
+    const unsigned char c = i < name.size() ? foldByte(static_cast<unsigned char>(name[i])) : 0;
+    prefix = (prefix << 8) | c;
+  }
+  return prefix;
+}
+
+// Indices of `names` in display order.
+std::vector<uint32_t> sortedOrder(const std::vector<std::string>& names,
+                                  const std::vector<char>& isDirectory) {
+  struct SortKey {
+    uint64_t prefix;
+    uint32_t index;
+    bool isDir;
+  };
+  std::vector<SortKey> keys(names.size());
+  for (size_t i = 0; i < names.size(); ++i)
+    keys[i] = SortKey{foldedPrefix(names[i]), static_cast<uint32_t>(i), isDirectory[i] != 0};
+  std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+    if (a.isDir != b.isDir) return a.isDir;
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return entryComesBefore(names[a.index], a.isDir, names[b.index], b.isDir);
+  });
+  std::vector<uint32_t> order(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) order[i] = keys[i].index;
+  return order;
 }
 
 }  // namespace
@@ -41,16 +74,6 @@ bool EntryOrder::operator()(const std::string& a, const std::string& b) const {
 
 EntryOrder entryOrder(std::string dir) { return EntryOrder{std::move(dir)}; }
 
-bool entryIsDir(const std::string& dir, const std::string& name,
-                zub::EntryKind kind) {
-  // A regular file, fifo or socket can never be opened as a directory
-  // stream; everything else has to be asked, since a directory may be
-  // unreadable and a link may lead to one.
-  if (kind == zub::EntryKind::other) return false;
-  return zub::isDir(
-      zub::join(zub::nativeSeparator(), dir.c_str(), name.c_str(), nullptr).c_str());
-}
-
 void buildLinesWith(BrowserState& state, const std::vector<char>& isDirectory) {
   const size_t count = state.entryNames.size();
   state.displayLines.resize(count);
@@ -71,14 +94,10 @@ void buildLinesWith(BrowserState& state, const std::vector<char>& isDirectory) {
 }
 
 void buildLines(BrowserState& state) {
-  const size_t count = state.entryNames.size();
-  const bool kindsKnown = state.entryKinds.size() == count;
-  std::vector<char> isDirectory(count);
-  for (size_t i = 0; i < count; ++i) {
-    const zub::EntryKind kind = kindsKnown ? state.entryKinds[i] : zub::EntryKind::unknown;
-    isDirectory[i] = entryIsDir(state.currentDirectory, state.entryNames[i], kind);
-  }
-  buildLinesWith(state, isDirectory);
+  // Asked afresh: a directory may have gone or become unreadable since
+  // the listing.
+  buildLinesWith(state, zub::entriesAreDirs(state.currentDirectory, state.entryNames,
+                                            state.entryKinds));
 }
 
 void openDirectory(const char* path, BrowserState& state) {
@@ -101,26 +120,20 @@ void openDirectory(const char* path, BrowserState& state) {
   // sort and the display lines, instead of two file-system calls per
   // comparison.
   const size_t count = names.size();
-  std::vector<char> isDirectory(count);
-  for (size_t i = 0; i < count; ++i)
-    isDirectory[i] = entryIsDir(state.currentDirectory, names[i], kinds[i]);
-
-  std::vector<uint32_t> order(count);
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    return entryComesBefore(names[a], isDirectory[a], names[b], isDirectory[b]);
-  });
+  const std::vector<char> isDirectory =
+      zub::entriesAreDirs(state.currentDirectory, names, kinds);
+  const std::vector<uint32_t> order = sortedOrder(names, isDirectory);
 
   state.entryNames.clear();
   state.entryNames.reserve(count);
   state.entryKinds.resize(count);
-  state.entryKeys.resize(count);
+  state.entryDigests.resize(count);
   std::vector<char> sortedIsDirectory(count);
   for (size_t i = 0; i < count; ++i) {
     const uint32_t from = order[i];
     state.entryNames.push_back(std::move(names[from]));
     state.entryKinds[i] = kinds[from];
-    state.entryKeys[i] = zub::digestHex(state.entryNames[i]);
+    state.entryDigests[i] = zub::digest(state.entryNames[i]);
     sortedIsDirectory[i] = isDirectory[from];
   }
 

@@ -5,7 +5,9 @@
 #include <climits>
 #include <cstdio>
 #include <string>
-#include <unordered_map>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "browser/browser_state.h"
 #include "browser/entry_status.h"
@@ -57,18 +59,82 @@ struct MarksReader {
     pos = p;
     return true;
   }
-  // The next run of non-space bytes, at most maxKeyLength of them kept.
-  std::string readKey() {
+  // The next run of non-space bytes, at most maxKeyLength of them kept;
+  // returns where it starts and how long the kept part is.
+  std::pair<size_t, size_t> readKey() {
     skipSpace();
     const size_t start = pos;
     while (pos < text.size() && !isSpace(text[pos])) ++pos;
-    return text.substr(start, std::min(pos - start, maxKeyLength));
+    return {start, std::min(pos - start, maxKeyLength)};
   }
+};
+
+// The stored marks by key. Only keys of 32 upper-case hexadecimal digits
+// can equal an entry's key, so only those are kept, as their 16 bytes, in
+// an open-addressing table: MD5 bytes are already evenly spread.
+class StoredMarks {
+ public:
+  explicit StoredMarks(size_t expected) {
+    size_t capacity = 16;
+    while (capacity < expected * 2) capacity *= 2;
+    slots.resize(capacity);
+  }
+  // A later pair with the same key replaces the earlier one.
+  void put(const zub::Digest& key, int32_t mark) {
+    Slot& slot = find(key);
+    if (!slot.used) {
+      if (++used * 2 > slots.size()) {
+        grow();
+        return put(key, mark);
+      }
+      slot.used = true;
+      slot.key = key;
+    }
+    slot.mark = mark;
+  }
+  int32_t get(const zub::Digest& key) {
+    const Slot& slot = find(key);
+    return slot.used ? slot.mark : 0;
+  }
+
+ private:
+  struct Slot {
+    zub::Digest key{};
+    int32_t mark = 0;
+    bool used = false;
+  };
+  Slot& find(const zub::Digest& key) {
+    uint64_t hash;
+    memcpy(&hash, key.data(), sizeof hash);
+    const size_t maskBits = slots.size() - 1;
+    for (size_t i = hash & maskBits;; i = (i + 1) & maskBits)
+      if (!slots[i].used || slots[i].key == key) return slots[i];
+  }
+  void grow() {
+    std::vector<Slot> old(slots.size() * 2);
+    old.swap(slots);
+    used = 0;
+    for (const Slot& slot : old)
+      if (slot.used) put(slot.key, slot.mark);
+  }
+  std::vector<Slot> slots;
+  size_t used = 0;
 };
 
 std::string readAll(FILE* stream) {
   std::string text;
+  // One read of the whole file when its size is known; the loop still
+  // takes whatever a growing or unseekable file really holds.
+  if (fseek(stream, 0, SEEK_END) == 0) {
+    const long size = ftell(stream);
+    if (size > 0) text.reserve(static_cast<size_t>(size) + 1);
+    rewind(stream);
+  }
   char buffer[1 << 16];
+  if (text.capacity() > sizeof buffer) {
+    text.resize(text.capacity());
+    text.resize(fread(text.data(), 1, text.size(), stream));
+  }
   size_t got;
   while ((got = fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, got);
   return text;
@@ -86,10 +152,10 @@ std::string marksPath(const std::string& key) {
 }  // namespace
 
 void refreshEntryKeys(BrowserState& state) {
-  if (state.entryKeys.size() == state.entryNames.size()) return;
-  state.entryKeys.resize(state.entryNames.size());
+  if (state.entryDigests.size() == state.entryNames.size()) return;
+  state.entryDigests.resize(state.entryNames.size());
   for (size_t i = 0; i < state.entryNames.size(); ++i)
-    state.entryKeys[i] = zub::digestHex(state.entryNames[i]);
+    state.entryDigests[i] = zub::digest(state.entryNames[i]);
 }
 
 void saveMarks(BrowserState& state) {
@@ -108,7 +174,7 @@ void saveMarks(BrowserState& state) {
   snprintf(number, sizeof number, "%d\n%d\n", static_cast<int>(count), static_cast<int>(state.selection));
   content += number;
   for (size_t i = 0; i < count; ++i) {
-    content += state.entryKeys[i];
+    content += zub::hexOf(state.entryDigests[i]);
     const int32_t mark = i < state.marks.size() ? state.marks[i] : 0;
     snprintf(number, sizeof number, " %d\n", static_cast<int>(mark));
     content += number;
@@ -124,7 +190,11 @@ void loadMarks(BrowserState& state) {
   refreshEntryKeys(state);
   const size_t count = state.entryNames.size();
 
-  std::unordered_map<std::string, int32_t> stored;
+  struct Pair {
+    zub::Digest key;
+    int32_t mark;
+  };
+  std::vector<Pair> pairs;
   FILE* stream = zub::openSettingsFile(zub::digestHex(state.currentDirectory).c_str(), "r");
   if (stream) {
     const std::string text = readAll(stream);
@@ -134,21 +204,30 @@ void loadMarks(BrowserState& state) {
     int32_t pairCount = 0;
     reader.readInt(pairCount);
     reader.readInt(state.selection);
-    stored.reserve(pairCount > 0 ? std::min<size_t>(pairCount, count + 16) : 0);
     // The count is only a hint: a damaged one must not keep us reading
     // past the end of the file.
-    for (int32_t pairs = 0; pairs < pairCount && !reader.atEnd(); ++pairs) {
-      std::string key = reader.readKey();
+    for (int32_t read = 0; read < pairCount && !reader.atEnd(); ++read) {
+      const auto [start, length] = reader.readKey();
       int32_t mark = 0;
       reader.readInt(mark);
-      stored[std::move(key)] = mark;
+      zub::Digest key;
+      if (zub::parseHex(text.data() + start, length, key)) pairs.push_back(Pair{key, mark});
     }
   }
 
   state.marks.assign(count, 0);
-  if (stored.empty()) return;
-  for (size_t i = 0; i < count; ++i) {
-    const auto found = stored.find(state.entryKeys[i]);
-    if (found != stored.end()) state.marks[i] = found->second;
+  if (pairs.empty()) return;
+
+  // Usually the file was written from this very listing: the same keys in
+  // the same order. Names in a directory differ, so their keys do too and
+  // no later pair can then override an earlier one.
+  bool sameOrder = pairs.size() == count;
+  for (size_t i = 0; sameOrder && i < count; ++i) sameOrder = pairs[i].key == state.entryDigests[i];
+  if (sameOrder) {
+    for (size_t i = 0; i < count; ++i) state.marks[i] = pairs[i].mark;
+    return;
   }
+  StoredMarks stored(pairs.size());
+  for (const Pair& pair : pairs) stored.put(pair.key, pair.mark);
+  for (size_t i = 0; i < count; ++i) state.marks[i] = stored.get(state.entryDigests[i]);
 }

@@ -40,20 +40,39 @@ FILE* openSettingsFile(const char* file, const char* mode) {
   return std::fopen(path.c_str(), mode);
 }
 
-std::string digestHex(const std::string& s) {
+Digest digest(const std::string& s) {
   md5_ctx context;
   md5_init(&context);
   md5_update(&context, s.size(), reinterpret_cast<const uint8_t*>(s.data()));
-  uint8_t digest[MD5_DIGEST_SIZE];
-  md5_digest(&context, sizeof digest, digest);
+  Digest result;
+  md5_digest(&context, result.size(), result.data());
+  return result;
+}
 
+std::string hexOf(const Digest& d) {
   static const char hex[] = "0123456789ABCDEF";
-  std::string result;
-  for (uint8_t byte : digest) {
-    result += hex[byte >> 4];
-    result += hex[byte & 0x0F];
+  std::string result(d.size() * 2, '0');
+  for (size_t i = 0; i < d.size(); ++i) {
+    result[2 * i] = hex[d[i] >> 4];
+    result[2 * i + 1] = hex[d[i] & 0x0F];
   }
   return result;
 }
+
+bool parseHex(const char* text, size_t length, Digest& out) {
+  if (length != out.size() * 2) return false;
+  for (size_t i = 0; i < length; ++i) {
+    const char c = text[i];
+    int value;
+    if (c >= '0' && c <= '9') value = c - '0';
+    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    else return false;
+    if (i % 2 == 0) out[i / 2] = static_cast<unsigned char>(value << 4);
+    else out[i / 2] = static_cast<unsigned char>(out[i / 2] | value);
+  }
+  return true;
+}
+
+std::string digestHex(const std::string& s) { return hexOf(digest(s)); }
 
 }  // namespace zub
