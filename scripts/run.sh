@@ -3,37 +3,52 @@
 # directory you run this from).
 #   scripts/run.sh [path]
 # With no X display: ORCHARD_HEADLESS=1 scripts/run.sh [path] starts it on
-# a virtual display, saves a screenshot, and exits.
+# a virtual display, saves a screenshot (to $ORCHARD_SCREENSHOT, default
+# ${TMPDIR:-/tmp}/orchard-menu.png), and exits.
 set -euo pipefail
 here=$(pwd)
 top=$(cd "$(dirname "$0")/.." && pwd)
+
+if [[ -z "${ORCHARD_HEADLESS:-}" ]]; then
+  if [[ -z "${DISPLAY:-}" ]] || ! command -v xdpyinfo >/dev/null || ! xdpyinfo >/dev/null 2>&1; then
+    echo "orchard.menu needs an X display and found none (DISPLAY='${DISPLAY:-}'); to try it headless, run: ORCHARD_HEADLESS=1 $0 $*"
+    exit 1
+  fi
+fi
+
 cd "$top"
 scripts/deps.sh
 cmake -S . -B build-run -DCMAKE_BUILD_TYPE=Release -DORCHARD_TESTS=OFF -DORCHARD_BENCH=OFF >/dev/null
-cmake --build build-run -j"$(nproc)" --target orchard-menu >/dev/null
+cmake --build build-run -j2 --target orchard-menu >/dev/null
 bin="$top/build-run/app/orchard-menu"
 cd "$here"
 
-if [[ -n "${ORCHARD_HEADLESS:-}" ]]; then
-  source "$top/scripts/xvfb.sh"
-  start_xvfb
-  shot="${ORCHARD_SCREENSHOT:-${TMPDIR:-/tmp}/orchard-menu.png}"
-  "$bin" "$@" &
-  pid=$!
-  if xdotool search --sync --onlyvisible --name '^orchard\.menu$' >/dev/null 2>&1; then
-    sleep 1
-    import -window root "$shot"
-    echo "Screenshot of orchard.menu saved to $shot"
-  else
-    echo "orchard.menu did not open its window" >&2
-  fi
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  exit 0
+if [[ -z "${ORCHARD_HEADLESS:-}" ]]; then
+  exec "$bin" "$@"
 fi
 
-if [[ -z "${DISPLAY:-}" ]] || ! xdpyinfo >/dev/null 2>&1; then
-  echo "orchard.menu needs an X display and found none (DISPLAY='${DISPLAY:-}'); to try it headless, run: ORCHARD_HEADLESS=1 $0 $*"
-  exit 1
+source "$top/scripts/xvfb.sh"
+start_xvfb
+shot="${ORCHARD_SCREENSHOT:-${TMPDIR:-/tmp}/orchard-menu.png}"
+"$bin" "$@" &
+pid=$!
+window=""
+for _ in $(seq 1 200); do
+  kill -0 "$pid" 2>/dev/null || break
+  window=$(xdotool search --name '^orchard\.menu$' 2>/dev/null | head -n1 || true)
+  [[ -n "$window" ]] && break
+  sleep 0.1
+done
+status=0
+if [[ -n "$window" ]]; then
+  # The first frame is drawn as the window maps; give it a moment to land.
+  sleep 1
+  import -window root "$shot"
+  echo "Screenshot of orchard.menu saved to $shot"
+else
+  echo "orchard.menu did not open its window" >&2
+  status=1
 fi
-exec "$bin" "$@"
+kill "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+exit "$status"
