@@ -180,7 +180,8 @@ void BrowserSession::type(const std::vector<std::string>& keys) {
     return predicate(last);
   });
   if (ok) return ::testing::AssertionSuccess();
-  const std::string saved = root + "/../orchard-failed-screen.ppm";
+  // Beside the temporary folder, which goes away with the test.
+  const std::string saved = root + "-failed-screen.ppm";
   writePpm(shot, saved);
   return ::testing::AssertionFailure() << "waiting for " << what << ", the screen shows "
                                        << describe(last) << " (saved as " << saved << ")";
