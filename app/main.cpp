@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "app/frame.h"
+#include "app/leak_check.h"
 #include "browser/browser_state.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   char** toolkitArgv = argc > 0 ? argv : fallbackArgv;
   int toolkitArgc = argc > 0 ? argc : 1;
   glutInit(&toolkitArgc, toolkitArgv);
+  checkLeaksBeforeToolkitExit();
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
   browserState.windowId = glutCreateWindow("orchard.menu");
 

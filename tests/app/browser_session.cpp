@@ -129,13 +129,13 @@ void BrowserSession::TearDown() {
 void BrowserSession::startBrowser(const std::vector<std::string>& arguments,
                                   const std::string& cwd) {
   SpawnOptions options;
-  options.argv = {ORCHARD_BINARY};
+  options.argv = {programPath};
   options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
   const char* path = std::getenv("PATH");
-  options.environment = environmentWith(
-      {"DISPLAY=" + display, "HOME=" + home, "LAUNCH_RECORD=" + record,
-       "PATH=" + bin + ":" + (path ? path : "/usr/bin:/bin")},
-      {"APPDATA", "USERPROFILE", "HOMEPATH"});
+  std::vector<std::string> set = {"DISPLAY=" + display, "HOME=" + home, "LAUNCH_RECORD=" + record,
+                                  "PATH=" + bin + ":" + (path ? path : "/usr/bin:/bin")};
+  set.insert(set.end(), extraEnvironment.begin(), extraEnvironment.end());
+  options.environment = environmentWith(set, {"APPDATA", "USERPROFILE", "HOMEPATH"});
   options.workingDirectory = cwd.empty() ? work : cwd;
   options.captureStdout = true;
   const Child child = spawn(options);

@@ -64,6 +64,12 @@ class BrowserSession : public ::testing::Test {
   int waitForBrowserExit();
   bool browserRunning();
 
+  // How the browser is started: argv[0], looked up on the browser's PATH
+  // when it has no slash.
+  std::string programPath = ORCHARD_BINARY;
+  // NAME=value entries added to the browser's environment.
+  std::vector<std::string> extraEnvironment;
+
   TempDir temp;
   std::string root, home, work, bin, record;
   std::string display;

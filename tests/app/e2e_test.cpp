@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "tests/app/browser_session.h"
 #include "tests/app/recorder.h"
 
@@ -40,15 +42,22 @@ class BrowserTest : public BrowserSession {
 };
 
 TEST_F(BrowserTest, StartsOnTheWorkingDirectoryAndPrintsFourLines) {
-  startBrowser({}, dir);
-  EXPECT_EQ("\norchard-menu - by the orchard.menu developers <dev@orchard.menu>\n"
-            "       usage:  orchard-menu <path>\n\n",
-            startupOutput);
-  EXPECT_TRUE(waitForSelection(2, 4));
-  // Opening the directory made its (empty) marks file; quitting fills it.
-  type({"q"});
-  EXPECT_EQ(0, waitForBrowserExit());
-  EXPECT_EQ(marksOf(2, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
+  // Started by its full path and by its bare name found on PATH: the
+  // banner shows the file name alone either way.
+  ASSERT_EQ(0, symlink(ORCHARD_BINARY, (bin + "/orchard-menu").c_str()));
+  for (const std::string& program : {std::string(ORCHARD_BINARY), std::string("orchard-menu")}) {
+    SCOPED_TRACE(program);
+    programPath = program;
+    startBrowser({}, dir);
+    EXPECT_EQ("\norchard-menu - by the orchard.menu developers <dev@orchard.menu>\n"
+              "       usage:  orchard-menu <path>\n\n",
+              startupOutput);
+    EXPECT_TRUE(waitForSelection(2, 4));
+    // Opening the directory made its (empty) marks file; quitting fills it.
+    type({"q"});
+    EXPECT_EQ(0, waitForBrowserExit());
+    EXPECT_EQ(marksOf(2, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
+  }
 }
 
 TEST_F(BrowserTest, ArrowsMoveTheSelectionAndStopAtBothEnds) {
@@ -190,6 +199,13 @@ TEST_F(BrowserTest, AHeldKeyGivesOneCommand) {
 }
 
 TEST_F(BrowserTest, ClosingTheWindowEndsTheProgramWithoutASave) {
+  // On this path freeglut closes the display, and Mesa unloads its driver,
+  // before any exit handler of ours could run the leak check; the driver's
+  // allocations could then no longer be told apart. Leaks are checked on
+  // the quit paths and in the in-process tests.
+  if (const char* asan = std::getenv("ASAN_OPTIONS")) {
+    extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
+  }
   startBrowser({dir});
   ASSERT_TRUE(waitForSelection(2, 4));
   type({"t"});

@@ -1,0 +1,3 @@
+#include "app/leak_check.h"
+
+void checkLeaksBeforeToolkitExit() {}
