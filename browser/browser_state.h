@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "zub/fs.h"
+#include "zub/settings.h"
 
 struct BrowserState {
   std::vector<std::string> displayLines;  // text drawn for entry i
@@ -30,7 +31,7 @@ struct BrowserState {
   // Kept beside the entries so that a mark change neither hashes every name
   // again nor asks the file system about entries the listing already
   // described. Same length and order as entryNames.
-  std::vector<std::string> entryKeys;     // digestHex of each name
+  std::vector<zub::Digest> entryDigests;  // MD5 of each name: its marks key
   std::vector<zub::EntryKind> entryKinds; // what the listing said
   bool hasOpenedDirectory = false;        // false until the first open
 };

@@ -32,6 +32,15 @@ bool listDir(const char* path, std::vector<std::string>& entries,
 // True when a directory stream can be opened on `path`.
 bool isDir(const char* path);
 
+// isDir() of `dir` joined with each of `names` (one answer per name, 1 or
+// 0), without a call where `kinds` (as listDir() gave them; may be empty)
+// already settles it: a regular file, fifo or socket is never a directory
+// stream. The same answers as isDir(), found through the directory itself
+// rather than by resolving every full path again.
+std::vector<char> entriesAreDirs(const std::string& dir,
+                                 const std::vector<std::string>& names,
+                                 const std::vector<EntryKind>& kinds);
+
 // Exactly !isDir(path): a path that names nothing counts as a file.
 bool isFile(const char* path);
 

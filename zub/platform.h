@@ -4,6 +4,10 @@
 
 #include <string>
 
+#include "zub/fs.h"
+
+struct dirent;
+
 namespace zub {
 namespace platform {
 
@@ -18,6 +22,14 @@ bool makeDirectory(const char* path);
 
 // True when something (anything) exists at `path`.
 bool pathExists(const char* path);
+
+// True when `path` can be opened for reading and is a regular file (a
+// directory, fifo, socket or device gives false; none of them blocks).
+bool readableFile(const char* path);
+
+// What a directory-stream entry says about its kind, without a further
+// call; EntryKind::unknown when the platform's entries do not tell.
+EntryKind entryKind(const struct dirent& entry);
 
 }  // namespace platform
 }  // namespace zub

@@ -1,0 +1,142 @@
+#include "browser/browser_state.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "browser/entry_status.h"
+#include "zub/path.h"
+#include "zub/settings.h"
+
+BrowserState browserState;
+
+namespace {
+
+// ASCII-only folding, so that names in any 8-bit code page sort the same
+// way everywhere; bytes 0x80-0xFF keep their value and sort last.
+inline unsigned char foldByte(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 0x20) : c;
+}
+
+// The first eight bytes of `name`, folded, as one big-endian number: most
+// comparisons are settled by it without touching the strings. Shorter
+// names are padded with zero bytes, which no name contains, so they still
+// come first.
+uint64_t foldedPrefix(const std::string& name) {
+  uint64_t prefix = 0;
+  for (size_t i = 0; i < 8; ++i) {
+    const unsigned char c = i < name.size() ? foldByte(static_cast<unsigned char>(name[i])) : 0;
+    prefix = (prefix << 8) | c;
+  }
+  return prefix;
+}
+
+// Indices of `names` in display order.
+std::vector<uint32_t> sortedOrder(const std::vector<std::string>& names,
+                                  const std::vector<char>& isDirectory) {
+  struct SortKey {
+    uint64_t prefix;
+    uint32_t index;
+    bool isDir;
+  };
+  std::vector<SortKey> keys(names.size());
+  for (size_t i = 0; i < names.size(); ++i)
+    keys[i] = SortKey{foldedPrefix(names[i]), static_cast<uint32_t>(i), isDirectory[i] != 0};
+  std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+    if (a.isDir != b.isDir) return a.isDir;
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return entryComesBefore(names[a.index], a.isDir, names[b.index], b.isDir);
+  });
+  std::vector<uint32_t> order(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) order[i] = keys[i].index;
+  return order;
+}
+
+}  // namespace
+
+bool entryComesBefore(const std::string& a, bool aIsDir,
+                      const std::string& b, bool bIsDir) {
+  if (aIsDir != bIsDir) return aIsDir;
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    const unsigned char ca = foldByte(static_cast<unsigned char>(a[i]));
+    const unsigned char cb = foldByte(static_cast<unsigned char>(b[i]));
+    if (ca != cb) return ca < cb;
+  }
+  return a.size() < b.size();
+}
+
+bool EntryOrder::operator()(const std::string& a, const std::string& b) const {
+  const char sep = zub::nativeSeparator();
+  const bool aIsDir = zub::isDir(zub::join(sep, dir.c_str(), a.c_str(), nullptr).c_str());
+  const bool bIsDir = zub::isDir(zub::join(sep, dir.c_str(), b.c_str(), nullptr).c_str());
+  return entryComesBefore(a, aIsDir, b, bIsDir);
+}
+
+EntryOrder entryOrder(std::string dir) { return EntryOrder{std::move(dir)}; }
+
+void buildLinesWith(BrowserState& state, const std::vector<char>& isDirectory) {
+  const size_t count = state.entryNames.size();
+  state.displayLines.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    const std::string& name = state.entryNames[i];
+    std::string& line = state.displayLines[i];
+    line.clear();
+    line.reserve(name.size() + 4);
+    line += (i < state.marks.size() && state.marks[i] != 0) ? "* " : "  ";
+    if (isDirectory[i]) {
+      line += '[';
+      line += name;
+      line += ']';
+    } else {
+      line += name;
+    }
+  }
+}
+
+void buildLines(BrowserState& state) {
+  // Asked afresh: a directory may have gone or become unreadable since
+  // the listing.
+  buildLinesWith(state, zub::entriesAreDirs(state.currentDirectory, state.entryNames,
+                                            state.entryKinds));
+}
+
+void openDirectory(const char* path, BrowserState& state) {
+  // `path` may point into state.currentDirectory, which changes below.
+  std::string target(path ? path : "");
+
+  // On the first open of a run nothing has been shown yet: saving here
+  // would overwrite the start directory's stored marks with an empty record.
+  if (state.hasOpenedDirectory) saveMarks(state);
+  state.hasOpenedDirectory = true;
+
+  state.currentDirectory = zub::normalize(target);
+  state.selection = 2;
+
+  std::vector<std::string> names;
+  std::vector<zub::EntryKind> kinds;
+  zub::listDir(state.currentDirectory.c_str(), names, kinds);
+
+  // Each entry's directory status is found once here and reused by the
+  // sort and the display lines, instead of two file-system calls per
+  // comparison.
+  const size_t count = names.size();
+  const std::vector<char> isDirectory =
+      zub::entriesAreDirs(state.currentDirectory, names, kinds);
+  const std::vector<uint32_t> order = sortedOrder(names, isDirectory);
+
+  state.entryNames.clear();
+  state.entryNames.reserve(count);
+  state.entryKinds.resize(count);
+  state.entryDigests.resize(count);
+  std::vector<char> sortedIsDirectory(count);
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t from = order[i];
+    state.entryNames.push_back(std::move(names[from]));
+    state.entryKinds[i] = kinds[from];
+    state.entryDigests[i] = zub::digest(state.entryNames[i]);
+    sortedIsDirectory[i] = isDirectory[from];
+  }
+
+  loadMarks(state);
+  buildLinesWith(state, sortedIsDirectory);
+}

@@ -1,0 +1,226 @@
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <string>
+#include <vector>
+
+#include "browser/browser_state.h"
+#include "browser_fixture.h"
+#include "zub/settings.h"
+
+namespace {
+
+using Marks = std::vector<int32_t>;
+
+std::string key(const std::string& name) { return zub::digestHex(name); }
+
+class MarksTest : public BrowserFixture {
+ protected:
+  void SetUp() override {
+    BrowserFixture::SetUp();
+    makeDir("d");
+    makeFile("d/notes.txt");
+    dir = at("d");
+  }
+  // Toggles entry `name` the way the keyboard command does.
+  static void toggle(BrowserState& state, const std::string& name) {
+    const int i = indexOf(state, name);
+    ASSERT_GE(i, 0) << name;
+    state.marks[i] = state.marks[i] == 0 ? 1 : 0;
+    saveMarks(state);
+    loadMarks(state);
+    buildLines(state);
+  }
+  std::string dir;
+};
+
+TEST_F(MarksTest, FileHoldsCountSelectionAndOneLinePerEntry) {
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  toggle(state, "notes.txt");
+  EXPECT_EQ(marksFileOf(dir), "3\n2\n" + key(".") + " 0\n" + key("..") + " 0\n" +
+                                  key("notes.txt") + " 1\n\n");
+  EXPECT_EQ(state.displayLines[2], "* notes.txt");
+}
+
+TEST_F(MarksTest, DirectoryWithNoEntriesStillGetsItsFile) {
+  BrowserState state;
+  openDirectory(at("gone").c_str(), state);
+  state.selection = 7;
+  saveMarks(state);
+  EXPECT_EQ(marksFileOf(at("gone")), "0\n7\n\n");
+}
+
+TEST_F(MarksTest, FirstOpenOfARunNeverOverwritesStoredMarks) {
+  const std::string stored = "3\n1\n" + key("notes.txt") + " 1\n" + key(".") + " 0\n" +
+                             key("..") + " 0\n\n";
+  writeMarksFile(dir, stored);
+  BrowserState state;
+  state.currentDirectory = dir;  // the start path, already in normal form
+  openDirectory(state.currentDirectory.c_str(), state);
+  EXPECT_EQ(marksFileOf(dir), stored);
+  EXPECT_EQ(state.selection, 1);
+  EXPECT_EQ(state.marks, (Marks{0, 0, 1}));
+}
+
+TEST_F(MarksTest, MarksAndSelectionComeBackAfterLeavingAndInANewRun) {
+  makeDir("d/sub");
+  makeFile("d/my file.txt");
+  {
+    BrowserState state;
+    openDirectory(dir.c_str(), state);
+    toggle(state, "my file.txt");
+    state.selection = 4;
+    openDirectory((dir + "/sub").c_str(), state);
+    EXPECT_EQ(state.selection, 2);
+    openDirectory((state.currentDirectory + "/..").c_str(), state);
+    EXPECT_EQ(state.currentDirectory, dir);
+    EXPECT_EQ(state.selection, 4);
+    EXPECT_EQ(state.displayLines[indexOf(state, "my file.txt")], "* my file.txt");
+    state.selection = 3;
+    saveMarks(state);  // as the quit command does
+  }
+  BrowserState nextRun;
+  openDirectory(dir.c_str(), nextRun);
+  EXPECT_EQ(nextRun.selection, 3);
+  EXPECT_EQ(nextRun.marks[indexOf(nextRun, "my file.txt")], 1);
+  EXPECT_EQ(nextRun.marks[indexOf(nextRun, "notes.txt")], 0);
+}
+
+TEST_F(MarksTest, ReopeningTheCurrentDirectoryKeepsEverything) {
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  toggle(state, "notes.txt");
+  state.selection = 0;
+  makeFile("d/added");
+  openDirectory((dir + "/.").c_str(), state);
+  EXPECT_EQ(state.selection, 0);
+  EXPECT_EQ(state.marks[indexOf(state, "notes.txt")], 1);
+  EXPECT_EQ(state.marks[indexOf(state, "added")], 0);
+}
+
+TEST_F(MarksTest, MarksFollowNamesNotPositions) {
+  makeFile("d/b");
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  toggle(state, "b");
+  openDirectory(at("").c_str(), state);
+  makeFile("d/a");  // shifts b one place down
+  ASSERT_EQ(unlink(at("d/notes.txt").c_str()), 0);
+  openDirectory(dir.c_str(), state);
+  EXPECT_EQ(state.marks[indexOf(state, "b")], 1);
+  EXPECT_EQ(state.marks[indexOf(state, "a")], 0);
+  toggle(state, "a");
+  EXPECT_EQ(marksFileOf(dir).find(key("notes.txt")), std::string::npos);
+}
+
+TEST_F(MarksTest, DamagedFilesLoadWhatCanBeRead) {
+  const std::string dot = key("."), up = key(".."), notes = key("notes.txt");
+  struct Row {
+    std::string what;
+    std::string content;
+    Marks marks;  // for ".", "..", "notes.txt"
+    int32_t selection;
+  };
+  const std::vector<Row> rows = {
+      {"empty", "", {0, 0, 0}, 2},
+      {"garbage", "lorem ipsum\n\x01\x02\xFF\n", {0, 0, 0}, 2},
+      {"count only", "3\n", {0, 0, 0}, 2},
+      {"negative selection", "0\n-1\n\n", {0, 0, 0}, -1},
+      {"short", "5\n0\n" + notes + " 1\n", {0, 0, 1}, 0},
+      {"duplicate keys, later wins", "2\n1\n" + notes + " 1\n" + notes + " 0\n", {0, 0, 0}, 1},
+      {"duplicate keys other way", "2\n1\n" + notes + " 0\n" + notes + " 1\n", {0, 0, 1}, 1},
+      {"mark of five", "1\n2\n" + notes + " 5\n", {0, 0, 5}, 2},
+      {"any order, CR LF", "3\r\n2\r\n" + notes + " 1\r\n" + up + " 1\r\n" + dot + " 0\r\n\r\n",
+       {0, 1, 1}, 2},
+      {"huge count", "2000000000\n1\n" + notes + " 1\n", {0, 0, 1}, 1},
+      {"count too small", "1\n0\n" + dot + " 1\n" + notes + " 1\n", {1, 0, 0}, 0},
+      {"negative count", "-4\n0\n" + notes + " 1\n", {0, 0, 0}, 0},
+      {"mark does not parse", "2\n0\n" + notes + " x\n" + up + " 1\n", {0, 0, 0}, 0},
+      {"key of 1000 bytes", "2\n0\n" + std::string(1000, 'K') + " 1\n" + notes + " 1\n",
+       {0, 0, 1}, 0},
+      {"key cut to 255 bytes matches nothing", "1\n0\n" + notes + std::string(300, 'X') + " 1\n",
+       {0, 0, 0}, 0},
+      {"mark beyond 32 bits", "1\n0\n" + notes + " 99999999999\n", {0, 0, INT32_MAX}, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    writeMarksFile(dir, row.content);
+    BrowserState state;
+    openDirectory(dir.c_str(), state);
+    EXPECT_EQ(state.marks, row.marks);
+    EXPECT_EQ(state.selection, row.selection);
+    EXPECT_EQ(state.displayLines.size(), 3u);
+  }
+}
+
+TEST_F(MarksTest, HandWrittenMarkSurvivesUntilToggled) {
+  writeMarksFile(dir, "1\n2\n" + key("notes.txt") + " 5\n\n");
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  EXPECT_EQ(state.displayLines[2], "* notes.txt");
+  saveMarks(state);
+  EXPECT_NE(marksFileOf(dir).find(key("notes.txt") + " 5\n"), std::string::npos);
+  toggle(state, "notes.txt");
+  EXPECT_EQ(state.marks[2], 0);
+  toggle(state, "notes.txt");
+  EXPECT_EQ(state.marks[2], 1);
+}
+
+TEST_F(MarksTest, ReadOnlyMarksFileUndoesAChange) {
+  const std::string stored = "3\n2\n" + key("notes.txt") + " 1\n\n";
+  writeMarksFile(dir, stored);
+  chmod(marksPathOf(dir).c_str(), 0444);
+  const std::string d = dir;
+  const std::string result = runUnprivileged([&](std::string& out) {
+    BrowserState state;
+    openDirectory(d.c_str(), state);
+    const int notes = indexOf(state, "notes.txt");
+    state.marks[notes] = 0;
+    saveMarks(state);
+    loadMarks(state);
+    buildLines(state);
+    out = state.displayLines[notes];
+  });
+  EXPECT_EQ(result, "* notes.txt");
+  EXPECT_EQ(marksFileOf(dir), stored);
+}
+
+TEST_F(MarksTest, SaveThatFailsHalfWayKeepsThePreviousFile) {
+  for (int i = 0; i < 200; ++i) makeFile("d/file-" + std::to_string(i));
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  toggle(state, "notes.txt");
+  const std::string before = marksFileOf(dir);
+  ASSERT_GT(before.size(), 4096u);
+
+  const pid_t child = fork();
+  if (child == 0) {
+    // Writes past 1 KiB now fail (EFBIG) instead of killing the process.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{1024, 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    for (auto& mark : state.marks) mark = 1;
+    saveMarks(state);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(marksFileOf(dir), before);
+
+  // Nothing half-written is left beside the marks file.
+  DIR* folder = opendir((home + "/.orchard.menu").c_str());
+  ASSERT_NE(folder, nullptr);
+  int files = 0;
+  while (dirent* entry = readdir(folder))
+    if (entry->d_name[0] != '.') ++files;
+  closedir(folder);
+  EXPECT_EQ(files, 1);
+}
+
+}  // namespace

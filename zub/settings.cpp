@@ -1,0 +1,78 @@
+#include "zub/settings.h"
+
+#include <nettle/md5.h>
+
+#include <cstdlib>
+
+#include "zub/fs.h"
+#include "zub/path.h"
+
+namespace zub {
+
+std::vector<std::string> settingsCandidates(const std::string& folder,
+                                            const std::string& file) {
+  std::vector<std::string> candidates;
+  const auto add = [&](const std::string& base, const char* dot) {
+    candidates.push_back(toNative(base + "/" + dot + folder + "/" + file));
+  };
+  if (const char* appData = std::getenv("APPDATA")) add(appData, "");
+  for (const char* name : {"USERPROFILE", "HOME", "HOMEPATH"})
+    if (const char* home = std::getenv(name)) add(home, ".");
+  add(".", ".");
+  add(currentDir(), "");
+  return candidates;
+}
+
+std::string findSettingsFile(const std::string& folder,
+                             const std::string& file) {
+  for (const std::string& candidate : settingsCandidates(folder, file))
+    if (fileExists(candidate.c_str())) return candidate;
+  return std::string();
+}
+
+FILE* openSettingsFile(const char* file, const char* mode) {
+  std::string path = findSettingsFile(settingsFolder, file);
+  if (path.empty()) {
+    path = settingsCandidates(settingsFolder, file).front();
+    makeDirs(dirName(path.c_str()).c_str());
+    if (FILE* created = std::fopen(path.c_str(), "wb")) std::fclose(created);
+  }
+  return std::fopen(path.c_str(), mode);
+}
+
+Digest digest(const std::string& s) {
+  md5_ctx context;
+  md5_init(&context);
+  md5_update(&context, s.size(), reinterpret_cast<const uint8_t*>(s.data()));
+  Digest result;
+  md5_digest(&context, result.size(), result.data());
+  return result;
+}
+
+std::string hexOf(const Digest& d) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string result(d.size() * 2, '0');
+  for (size_t i = 0; i < d.size(); ++i) {
+    result[2 * i] = hex[d[i] >> 4];
+    result[2 * i + 1] = hex[d[i] & 0x0F];
+  }
+  return result;
+}
+
+bool parseHex(const char* text, size_t length, Digest& out) {
+  if (length != out.size() * 2) return false;
+  for (size_t i = 0; i < length; ++i) {
+    const char c = text[i];
+    int value;
+    if (c >= '0' && c <= '9') value = c - '0';
+    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    else return false;
+    if (i % 2 == 0) out[i / 2] = static_cast<unsigned char>(value << 4);
+    else out[i / 2] = static_cast<unsigned char>(out[i / 2] | value);
+  }
+  return true;
+}
+
+std::string digestHex(const std::string& s) { return hexOf(digest(s)); }
+
+}  // namespace zub
