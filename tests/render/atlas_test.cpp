@@ -1,4 +1,4 @@
-// The built-in atlas and the glyph table, checked on the data alone.
+// The built-in atlas, checked on the data alone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -170,28 +170,6 @@ TEST(Atlas, UpperHalfRepeatsItsMirrorCellsBesideTheSmallCapitals) {
     for (int ty = 0; ty < 16 && same; ++ty)
       for (int tx = 0; tx < 16 && same; ++tx) same = inkAt(code, tx, ty) == inkAt(code - 128, tx, ty);
     EXPECT_FALSE(same);
-  }
-}
-
-TEST(GlyphTable, EachCodeFramesItsOwnCellUpright) {
-  buildGlyphTable();
-  EXPECT_TRUE(glyphTableBuilt);
-  for (int code = 0; code < 256; ++code) {
-    SCOPED_TRACE(code);
-    const GlyphEntry& e = glyphTable[code];
-    // In texels: u across, v up from the first row in memory.
-    const float left = e.topLeft[0] * 256, right = e.topRight[0] * 256;
-    const float top = e.topLeft[1] * 256, bottom = e.bottomLeft[1] * 256;
-    EXPECT_EQ(left, 16.0f * (code % 16));
-    EXPECT_EQ(right, left + 16);
-    // The glyph's top line is the higher memory row: the cell of code 0
-    // ends at the last row of the image.
-    EXPECT_EQ(top, 256.0f - 16.0f * (code / 16));
-    EXPECT_EQ(bottom, top - 16);
-    EXPECT_EQ(e.bottomRight[0], e.topRight[0]);
-    EXPECT_EQ(e.bottomRight[1], e.bottomLeft[1]);
-    EXPECT_EQ(e.topRight[1], e.topLeft[1]);
-    EXPECT_EQ(e.bottomLeft[0], e.topLeft[0]);
   }
 }
 
