@@ -124,6 +124,13 @@ void openDirectory(const char* path, BrowserState& state) {
       zub::entriesAreDirs(state.currentDirectory, names, kinds);
   const std::vector<uint32_t> order = sortedOrder(names, isDirectory);
 
+  // Digests are taken in listing order, while the names still lie in
+  // memory in the order they were read; the names are then copied, not
+  // moved, into display order, so that every later pass over them (lines,
+  // saves) walks memory front to back instead of jumping about.
+  std::vector<zub::Digest> digests(count);
+  for (size_t i = 0; i < count; ++i) digests[i] = zub::digest(names[i]);
+
   state.entryNames.clear();
   state.entryNames.reserve(count);
   state.entryKinds.resize(count);
@@ -131,11 +138,12 @@ void openDirectory(const char* path, BrowserState& state) {
   std::vector<char> sortedIsDirectory(count);
   for (size_t i = 0; i < count; ++i) {
     const uint32_t from = order[i];
-    state.entryNames.push_back(std::move(names[from]));
+    state.entryNames.push_back(names[from]);
     state.entryKinds[i] = kinds[from];
-    state.entryDigests[i] = zub::digest(state.entryNames[i]);
+    state.entryDigests[i] = digests[from];
     sortedIsDirectory[i] = isDirectory[from];
   }
+  names = {};
 
   loadMarks(state);
   buildLinesWith(state, sortedIsDirectory);

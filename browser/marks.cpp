@@ -121,8 +121,10 @@ class StoredMarks {
   size_t used = 0;
 };
 
-std::string readAll(FILE* stream) {
-  std::string text;
+// Reads the rest of `stream` into `text`, which is reused from call to
+// call so that large marks files do not cost fresh pages at every load.
+void readAll(FILE* stream, std::string& text) {
+  text.clear();
   // One read of the whole file when its size is known; the loop still
   // takes whatever a growing or unseekable file really holds.
   if (fseek(stream, 0, SEEK_END) == 0) {
@@ -137,7 +139,6 @@ std::string readAll(FILE* stream) {
   }
   size_t got;
   while ((got = fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, got);
-  return text;
 }
 
 // Where the marks file of `key` is, or would be created.
@@ -197,13 +198,16 @@ void loadMarks(BrowserState& state) {
   std::vector<Pair> pairs;
   FILE* stream = zub::openSettingsFile(zub::digestHex(state.currentDirectory).c_str(), "r");
   if (stream) {
-    const std::string text = readAll(stream);
+    static std::string text;
+    readAll(stream, text);
     fclose(stream);
 
     MarksReader reader{text};
     int32_t pairCount = 0;
     reader.readInt(pairCount);
     reader.readInt(state.selection);
+    // A line holds at least a 32-digit key, a blank and a digit.
+    pairs.reserve(std::min<size_t>(pairCount > 0 ? pairCount : 0, text.size() / 34 + 1));
     // The count is only a hint: a damaged one must not keep us reading
     // past the end of the file.
     for (int32_t read = 0; read < pairCount && !reader.atEnd(); ++read) {

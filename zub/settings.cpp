@@ -60,17 +60,24 @@ std::string hexOf(const Digest& d) {
 }
 
 bool parseHex(const char* text, size_t length, Digest& out) {
+  // Value of each upper-case hexadecimal digit, 0xFF for every other byte;
+  // marks files hold one key per entry, so this runs often.
+  static const std::array<unsigned char, 256> digitValue = [] {
+    std::array<unsigned char, 256> table;
+    table.fill(0xFF);
+    for (int c = '0'; c <= '9'; ++c) table[c] = static_cast<unsigned char>(c - '0');
+    for (int c = 'A'; c <= 'F'; ++c) table[c] = static_cast<unsigned char>(c - 'A' + 10);
+    return table;
+  }();
   if (length != out.size() * 2) return false;
-  for (size_t i = 0; i < length; ++i) {
-    const char c = text[i];
-    int value;
-    if (c >= '0' && c <= '9') value = c - '0';
-    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-    else return false;
-    if (i % 2 == 0) out[i / 2] = static_cast<unsigned char>(value << 4);
-    else out[i / 2] = static_cast<unsigned char>(out[i / 2] | value);
+  unsigned char bad = 0;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const unsigned char high = digitValue[static_cast<unsigned char>(text[2 * i])];
+    const unsigned char low = digitValue[static_cast<unsigned char>(text[2 * i + 1])];
+    bad |= high | low;
+    out[i] = static_cast<unsigned char>((high << 4) | (low & 0x0F));
   }
-  return true;
+  return (bad & 0xF0) == 0;
 }
 
 std::string digestHex(const std::string& s) { return hexOf(digest(s)); }

@@ -1,5 +1,0 @@
-if(EXISTS "/work/main/build/tests/browser/browser_tests[1]_tests.cmake")
-  include("/work/main/build/tests/browser/browser_tests[1]_tests.cmake")
-else()
-  add_test(browser_tests_NOT_BUILT browser_tests_NOT_BUILT)
-endif()

@@ -1,0 +1,147 @@
+#include "zub/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/zub/test_support.h"
+#include "zub/fs.h"
+
+namespace {
+
+using zubtest::readFile;
+using zubtest::TempDir;
+using zubtest::writeFile;
+
+// The names in `dir` besides "." and "..", sorted.
+std::vector<std::string> namesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  zub::listDir(dir.c_str(), names);
+  names.erase(std::remove_if(names.begin(), names.end(),
+                             [](const std::string& n) { return n == "." || n == ".."; }),
+              names.end());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t modeOf(const std::string& path) {
+  struct stat st {};
+  lstat(path.c_str(), &st);
+  return st.st_mode;
+}
+
+struct UmaskGuard {
+  mode_t old;
+  explicit UmaskGuard(mode_t mask) : old(umask(mask)) {}
+  ~UmaskGuard() { umask(old); }
+};
+
+TEST(ReplaceFile, WritesANewFileWithTheUmaskApplied) {
+  TempDir dir;
+  for (mode_t mask : {mode_t(022), mode_t(077)}) {
+    SCOPED_TRACE(mask);
+    UmaskGuard umaskGuard(mask);
+    const std::string path = dir / ("new" + std::to_string(mask));
+    ASSERT_TRUE(zub::replaceFile(path, std::string("line\n\0\xFF", 7)));
+    EXPECT_EQ(readFile(path), std::string("line\n\0\xFF", 7));
+    EXPECT_EQ(modeOf(path) & 0777, 0666 & ~mask);
+  }
+  EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"new18", "new63"}));
+}
+
+TEST(ReplaceFile, ReplacesContentAndKeepsTheMode) {
+  TempDir dir;
+  const std::string path = dir / "marks";
+  for (mode_t mode : {mode_t(0640), mode_t(0755), mode_t(0400)}) {
+    SCOPED_TRACE(mode);
+    writeFile(path, std::string(5000, 'o'));
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    ASSERT_TRUE(zub::replaceFile(path, "short"));
+    EXPECT_EQ(readFile(path), "short");
+    EXPECT_EQ(modeOf(path) & 0777, mode);
+    ASSERT_TRUE(zub::replaceFile(path, ""));
+    EXPECT_EQ(readFile(path), "");
+  }
+  EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"marks"}));
+}
+
+// Runs in a child process under a 100-byte file-size limit; exit 0 when
+// replaceFile reported the failure and left SIGXFSZ as it found it.
+int replaceBeyondTheSizeLimit(const std::string& path) {
+  const rlimit limit = {100, 100};
+  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+  if (zub::replaceFile(path, std::string(10 * 1024, 'n'))) return 1;
+  struct sigaction now {};
+  sigaction(SIGXFSZ, nullptr, &now);
+  return now.sa_handler == SIG_DFL ? 0 : 2;
+}
+
+TEST(ReplaceFile, AFailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
+  TempDir dir;
+  const std::string path = dir / "marks";
+  const std::string old = "3\n2\nold content\n";
+  writeFile(path, old);
+  EXPECT_EXIT(std::exit(replaceBeyondTheSizeLimit(path)), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(readFile(path), old);
+  EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"marks"}));
+}
+
+TEST(ReplaceFile, ALinkIsReplacedAndWhatItPointedToIsUntouched) {
+  TempDir dir;
+  writeFile(dir / "elsewhere", "precious");
+  ASSERT_EQ(chmod((dir / "elsewhere").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("elsewhere", (dir / "marks").c_str()), 0);
+  ASSERT_TRUE(zub::replaceFile(dir / "marks", "new"));
+  EXPECT_TRUE(S_ISREG(modeOf(dir / "marks")));
+  EXPECT_EQ(readFile(dir / "marks"), "new");
+  EXPECT_EQ(readFile(dir / "elsewhere"), "precious");
+  EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"elsewhere", "marks"}));
+}
+
+TEST(ReplaceFile, FailsCleanlyWhereNoFileCanBe) {
+  TempDir dir;
+  ASSERT_EQ(mkdir((dir / "folder").c_str(), 0700), 0);
+  writeFile(dir / "folder/inside", "kept");
+  EXPECT_FALSE(zub::replaceFile(dir / "folder", "x"));
+  EXPECT_EQ(readFile(dir / "folder/inside"), "kept");
+  EXPECT_FALSE(zub::replaceFile(dir / "missing/marks", "x"));
+  EXPECT_FALSE(zub::replaceFile(dir / "folder/inside/below", "x"));
+  EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"folder"}));
+  EXPECT_EQ(namesIn(dir / "folder"), std::vector<std::string>({"inside"}));
+}
+
+// Runs in a child process, as "nobody" when started as root, for whom
+// permission bits count. Returns the number of wrong answers.
+int checkWritable(const std::string& root) {
+  if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 100;
+  int wrong = 0;
+  const auto expect = [&wrong](bool ok, const char* what) {
+    if (!ok) {
+      std::fprintf(stderr, "wrong: %s\n", what);
+      ++wrong;
+    }
+  };
+  expect(zub::isWritableFile((root + "/open").c_str()), "a file all may write");
+  expect(!zub::isWritableFile((root + "/locked").c_str()), "a read-only file");
+  expect(!zub::isWritableFile((root + "/missing").c_str()), "a missing file");
+  expect(!zub::isWritableFile(root.c_str()), "a directory");
+  return wrong;
+}
+
+TEST(IsWritableFile, OnlyExistingRegularFilesTheUserMayWrite) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path.c_str(), 0777), 0);
+  writeFile(dir / "open", "x");
+  writeFile(dir / "locked", "x");
+  ASSERT_EQ(chmod((dir / "open").c_str(), 0666), 0);
+  ASSERT_EQ(chmod((dir / "locked").c_str(), 0444), 0);
+  EXPECT_EXIT(std::exit(checkWritable(dir.path)), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace

@@ -1,0 +1,243 @@
+#include "zub/fs.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "tests/zub/test_support.h"
+
+namespace {
+
+using zubtest::TempDir;
+using zubtest::writeFile;
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+TEST(ListDir, GivesEveryNameTheDirectoryHolds) {
+  TempDir dir;
+  const std::vector<std::string> names = {"a", "b", "with blank", "quo\"te'", "new\nline",
+                                          "\xE9t\xE9\xFF", ".hidden", "sub"};
+  for (const std::string& name : names)
+    if (name == "sub") mkdir((dir / name).c_str(), 0700);
+    else writeFile(dir / name, "x");
+
+  std::vector<std::string> entries = {"stale"};
+  ASSERT_TRUE(zub::listDir(dir.path.c_str(), entries));
+  std::vector<std::string> expected = names;
+  expected.push_back(".");
+  expected.push_back("..");
+  EXPECT_EQ(sorted(entries), sorted(expected));
+}
+
+TEST(ListDir, FailsWithAnEmptyListOnAFileOrMissingPath) {
+  TempDir dir;
+  writeFile(dir / "file", "x");
+  for (const std::string& path : {dir / "file", dir / "missing", std::string()}) {
+    SCOPED_TRACE(path);
+    std::vector<std::string> entries = {"left", "over"};
+    std::vector<zub::EntryKind> kinds = {zub::EntryKind::other};
+    EXPECT_FALSE(zub::listDir(path.c_str(), entries));
+    EXPECT_TRUE(entries.empty());
+    entries = {"left"};
+    EXPECT_FALSE(zub::listDir(path.c_str(), entries, kinds));
+    EXPECT_TRUE(entries.empty());
+    EXPECT_TRUE(kinds.empty());
+  }
+}
+
+TEST(ListDir, ReportsWhatEachEntryIs) {
+  TempDir dir;
+  ASSERT_EQ(mkdir((dir / "d").c_str(), 0700), 0);
+  writeFile(dir / "f", "x");
+  ASSERT_EQ(symlink("d", (dir / "l").c_str()), 0);
+  ASSERT_EQ(symlink("missing", (dir / "dangling").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir / "p").c_str(), 0600), 0);
+
+  std::vector<std::string> entries;
+  std::vector<zub::EntryKind> kinds;
+  ASSERT_TRUE(zub::listDir(dir.path.c_str(), entries, kinds));
+  ASSERT_EQ(entries.size(), kinds.size());
+  std::map<std::string, zub::EntryKind> got;
+  for (size_t i = 0; i < entries.size(); ++i) got[entries[i]] = kinds[i];
+
+  const std::map<std::string, zub::EntryKind> expected = {
+      {".", zub::EntryKind::directory}, {"..", zub::EntryKind::directory},
+      {"d", zub::EntryKind::directory}, {"f", zub::EntryKind::other},
+      {"l", zub::EntryKind::link},      {"dangling", zub::EntryKind::link},
+      {"p", zub::EntryKind::other},
+  };
+  EXPECT_EQ(got, expected);
+}
+
+TEST(IsDirIsFile, TellDirectoriesFromEverythingElse) {
+  TempDir dir;
+  ASSERT_EQ(mkdir((dir / "d").c_str(), 0700), 0);
+  writeFile(dir / "f", "x");
+  ASSERT_EQ(symlink("d", (dir / "to-dir").c_str()), 0);
+  ASSERT_EQ(symlink("f", (dir / "to-file").c_str()), 0);
+  ASSERT_EQ(symlink("missing", (dir / "dangling").c_str()), 0);
+  struct {
+    std::string path;
+    bool dir;
+  } rows[] = {
+      {dir.path, true},          {dir / "d", true},         {dir / "d/", true},
+      {dir / "to-dir", true},    {dir / "f", false},        {dir / "to-file", false},
+      {dir / "dangling", false}, {dir / "missing", false},  {"", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(zub::isDir(row.path.c_str()), row.dir);
+    EXPECT_EQ(zub::isFile(row.path.c_str()), !row.dir);
+  }
+}
+
+TEST(FileExists, OnlyForFilesThatCanBeRead) {
+  TempDir dir;
+  writeFile(dir / "f", "x");
+  writeFile(dir / "empty", "");
+  ASSERT_EQ(mkdir((dir / "d").c_str(), 0700), 0);
+  ASSERT_EQ(symlink("f", (dir / "to-file").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir / "p").c_str(), 0600), 0);
+  struct {
+    std::string path;
+    bool exists;
+  } rows[] = {
+      {dir / "f", true},    {dir / "empty", true},   {dir / "to-file", true},
+      {dir / "d", false},   {dir / "missing", false}, {dir / "f/x", false},
+      {dir / "p", false},   {"", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(zub::fileExists(row.path.c_str()), row.exists);
+  }
+}
+
+// Runs in a child process: as root it first becomes "nobody", for whom
+// permission bits count. Returns the number of wrong answers.
+int checkUnreadable(const std::string& root) {
+  if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 100;
+  int wrong = 0;
+  const auto expect = [&wrong](bool ok, const char* what) {
+    if (!ok) {
+      std::fprintf(stderr, "wrong: %s\n", what);
+      ++wrong;
+    }
+  };
+  const std::string closed = root + "/closed";
+  const std::string secret = root + "/secret";
+  std::vector<std::string> entries = {"stale"};
+  expect(!zub::listDir(closed.c_str(), entries), "listDir of an unreadable dir");
+  expect(entries.empty(), "entries emptied");
+  expect(!zub::isDir(closed.c_str()), "isDir of an unreadable dir");
+  expect(zub::isFile(closed.c_str()), "isFile of an unreadable dir");
+  expect(!zub::fileExists(secret.c_str()), "fileExists of an unreadable file");
+  expect(zub::listDir(root.c_str(), entries) && entries.size() == 4, "readable parent");
+  return wrong;
+}
+
+TEST(Permissions, UnreadableDirectoriesAndFilesCountAsAbsent) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir / "closed").c_str(), 0700), 0);
+  writeFile(dir / "closed/inner", "x");
+  ASSERT_EQ(chmod((dir / "closed").c_str(), 0), 0);
+  writeFile(dir / "secret", "x");
+  ASSERT_EQ(chmod((dir / "secret").c_str(), 0), 0);
+  EXPECT_EXIT(std::exit(checkUnreadable(dir.path)), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(MakeDirs, CreatesTheMissingChainWithEitherSeparator) {
+  TempDir dir;
+  ASSERT_EQ(mkdir((dir / "have").c_str(), 0700), 0);
+  writeFile(dir / "have/keep", "kept");
+  zub::makeDirs((dir.path + "\\have/new\\deeper//deepest\\").c_str());
+  EXPECT_TRUE(zub::isDir((dir / "have/new/deeper/deepest").c_str()));
+  EXPECT_EQ(zubtest::readFile(dir / "have/keep"), "kept");
+
+  // A doubled leading separator is one root.
+  zub::makeDirs(("/" + dir.path + "/two").c_str());
+  EXPECT_TRUE(zub::isDir((dir / "two").c_str()));
+}
+
+TEST(MakeDirs, RelativeBareDriveAndBlockedPaths) {
+  TempDir dir;
+  zubtest::CwdGuard cwd(dir.path);
+  ASSERT_TRUE(cwd.entered);
+
+  zub::makeDirs("rel/a b/\xE9");
+  EXPECT_TRUE(zub::isDir((dir / "rel/a b/\xE9").c_str()));
+
+  // A bare drive is never created, and nothing below it can be.
+  zub::makeDirs("D:\\Users\\u");
+  struct stat st;
+  EXPECT_NE(stat("D:", &st), 0);
+
+  // A regular file in the way stops the chain without harm.
+  writeFile(dir / "plain", "data");
+  zub::makeDirs((dir / "plain/sub/x").c_str());
+  EXPECT_EQ(zubtest::readFile(dir / "plain"), "data");
+  EXPECT_FALSE(zub::isDir((dir / "plain/sub").c_str()));
+
+  zub::makeDirs("");
+  std::vector<std::string> entries;
+  ASSERT_TRUE(zub::listDir(".", entries));
+  EXPECT_EQ(sorted(entries), sorted({".", "..", "rel", "plain"}));
+}
+
+}  // namespace
+
+namespace {
+
+// Runs in a child as "nobody": the batch answers must equal isDir() for
+// every kind of entry, with and without the listing's kinds, and through a
+// directory that may be searched but not listed.
+int checkBatchAgreesWithIsDir(const std::string& root) {
+  if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 100;
+  int wrong = 0;
+  std::vector<std::string> names;
+  std::vector<zub::EntryKind> kinds;
+  if (!zub::listDir(root.c_str(), names, kinds)) return 101;
+  names.push_back("vanished");
+  kinds.push_back(zub::EntryKind::unknown);
+  for (const auto& givenKinds : {kinds, std::vector<zub::EntryKind>{}}) {
+    const std::vector<char> batch = zub::entriesAreDirs(root, names, givenKinds);
+    for (size_t i = 0; i < names.size(); ++i) {
+      const bool single = zub::isDir((root + "/" + names[i]).c_str());
+      if ((batch[i] != 0) != single) {
+        std::fprintf(stderr, "wrong: %s\n", names[i].c_str());
+        ++wrong;
+      }
+    }
+  }
+  const std::string searchOnly = root + "/search-only";
+  const std::vector<char> inside = zub::entriesAreDirs(searchOnly, {"sub", "file"}, {});
+  if (inside != std::vector<char>{1, 0}) ++wrong;
+  return wrong;
+}
+
+}  // namespace
+
+TEST(EntriesAreDirs, AgreesWithIsDirForEveryKindOfEntry) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path.c_str(), 0755), 0);
+  for (const char* sub : {"open", "closed", "search-only", "search-only/sub"})
+    ASSERT_EQ(mkdir((dir / sub).c_str(), 0755), 0) << sub;
+  writeFile(dir / "plain", "x");
+  writeFile(dir / "search-only/file", "x");
+  ASSERT_EQ(symlink((dir / "open").c_str(), (dir / "link-dir").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "plain").c_str(), (dir / "link-file").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "closed").c_str(), (dir / "link-closed").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "gone").c_str(), (dir / "dangling").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  ASSERT_EQ(chmod((dir / "closed").c_str(), 0), 0);
+  ASSERT_EQ(chmod((dir / "search-only").c_str(), 0111), 0);
+  EXPECT_EXIT(std::exit(checkBatchAgreesWithIsDir(dir.path)), ::testing::ExitedWithCode(0), "");
+}

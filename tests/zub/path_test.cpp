@@ -1,0 +1,269 @@
+#include "zub/path.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/zub/test_support.h"
+
+namespace {
+
+struct Row {
+  std::string input;
+  std::string expected;
+};
+
+TEST(Normalize, WindowsPathsAgainstADriveWorkingDirectory) {
+  const Row rows[] = {
+      {"", "D:\\work\\sub"},
+      {".", "D:\\work\\sub"},
+      {"..", "D:\\work"},
+      {"foo", "D:\\work\\sub\\foo"},
+      {"foo/bar", "D:/work/sub/foo/bar"},
+      {"a/b/../c", "D:/work/sub/a/c"},
+      {"D:", "D:\\work\\sub\\D:"},
+      {"D:x", "D:\\work\\sub\\D:x"},
+      {"D:\\", "D:"},
+      {"D:/", "D:"},
+      {"D:\\a\\..", "D:"},
+      {"d:\\a\\..\\..\\b", "d:\\b"},
+      {"D:\\a\\.\\b\\", "D:\\a\\b"},
+      {"D:\\a/b\\c", "D:\\a\\b\\c"},
+      {"D:\\x\\.hidden", "D:\\x\\.hidden"},
+      {"/", "/"},
+      {"\\", "\\"},
+      {"\\\\", "\\"},
+      {"\\\\srv\\share\\x", "\\\\srv\\share\\x"},
+      {"\\\\srv\\..\\..\\x", "\\\\x"},
+      {"//srv/x", "/srv/x"},
+      {"/home//u/./x/", "/home/u/x"},
+      {"/a\\b/c", "/a/b/c"},
+      {"/../../a", "/a"},
+      // Names that merely start with dots are names.
+      {"D:\\a\\..x", "D:\\a\\..x"},
+      {"D:\\a\\...", "D:\\a\\..."},
+      {"D:\\a\\...\\..", "D:\\a"},
+      {"D:\\a\\..x\\..\\y", "D:\\a\\y"},
+      {"..x", "D:\\work\\sub\\..x"},
+      {"D:\\a\\.x.", "D:\\a\\.x."},
+      {"D:\\a b\\\xE9t\xE9", "D:\\a b\\\xE9t\xE9"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.input);
+    EXPECT_EQ(zub::normalizeAt(row.input, "D:\\work\\sub", '\\'), row.expected);
+  }
+}
+
+TEST(Normalize, PosixPathsAgainstAPosixWorkingDirectory) {
+  struct {
+    std::string input, workingDir, expected;
+  } rows[] = {
+      {"", "/home/u", "/home/u"},
+      {"x/./y/", "/home/u", "/home/u/x/y"},
+      {"../../../..", "/home/u", "/"},
+      {"", "/", "/"},
+      {"..", "/", "/"},
+      // The separator found in the path wins, also for the working directory.
+      {"a\\b", "/home", "\\home\\a\\b"},
+      // An unknown working directory leaves a rooted path.
+      {"a", "", "/a"},
+      {"", "", "/"},
+      // A path that starts with none of separator, '.' or letter is left alone.
+      {"a/./b", "~u", "~u/a/./b"},
+      {"a", "\xE9t\xE9", "\xE9t\xE9/a"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.input + " in " + row.workingDir);
+    EXPECT_EQ(zub::normalizeAt(row.input, row.workingDir, '/'), row.expected);
+  }
+}
+
+TEST(Normalize, UsesTheProcessWorkingDirectory) {
+  zubtest::TempDir dir;
+  zubtest::CwdGuard cwd(dir.path);
+  ASSERT_TRUE(cwd.entered);
+  EXPECT_EQ(zub::normalize("."), dir.path);
+  EXPECT_EQ(zub::normalize("x/../y/"), dir.path + "/y");
+  EXPECT_EQ(zub::normalize("/etc/./x"), "/etc/x");
+}
+
+TEST(DetectSeparator, FirstSeparatorElseFallback) {
+  struct {
+    std::string path;
+    char fallback, expected;
+  } rows[] = {
+      {"a\\b/c", '/', '\\'}, {"a/b\\c", '\\', '/'}, {"abc", '\\', '\\'},
+      {"abc", '/', '/'},     {"", '\\', '\\'},      {"D:", '/', '/'},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(zub::detectSeparator(row.path, row.fallback), row.expected);
+  }
+  // On this platform the native separator is the slash.
+  EXPECT_EQ(zub::nativeSeparator(), '/');
+  EXPECT_EQ(zub::detectSeparator("abc"), '/');
+}
+
+TEST(IsAbsolute, DrivePrefixOrLeadingSeparator) {
+  struct {
+    std::string path;
+    bool expected;
+  } rows[] = {
+      {"\\\\srv\\x", true}, {"/x", true},      {"\\x", true},     {"D:/x", true},
+      {"z:\\", true},       {"/", true},       {"D:", false},     {"D:x", false},
+      {"x/y", false},       {"", false},       {"\xE9:\\", false}, {"1:\\x", false},
+      {":\\x", false},      {"DD:\\x", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(zub::isAbsolute(row.path), row.expected);
+  }
+}
+
+TEST(CurrentDir, ReportsAWorkingDirectoryOfManyKilobytes) {
+  // Deeper than 1024 bytes and than PATH_MAX; the child process walks in
+  // step by step and removes its chain again on the way out.
+  zubtest::TempDir dir;
+  EXPECT_EXIT(
+      {
+        if (chdir(dir.path.c_str()) != 0) std::exit(2);
+        const std::string name(200, 'd');
+        std::string expected = dir.path;
+        for (int i = 0; i < 30; ++i) {
+          if (mkdir(name.c_str(), 0700) != 0 || chdir(name.c_str()) != 0) std::exit(3);
+          expected += "/" + name;
+        }
+        const std::string got = zub::currentDir();
+        for (int i = 0; i < 30; ++i)
+          if (chdir("..") != 0 || rmdir(name.c_str()) != 0) std::exit(4);
+        if (got != expected) {
+          std::fprintf(stderr, "got %zu bytes, expected %zu\n", got.size(), expected.size());
+          std::exit(1);
+        }
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(CurrentDir, EmptyWhenTheWorkingDirectoryIsGone) {
+  zubtest::TempDir dir;
+  EXPECT_EXIT(
+      {
+        const std::string gone = dir / "gone";
+        if (mkdir(gone.c_str(), 0700) != 0 || chdir(gone.c_str()) != 0 ||
+            rmdir(gone.c_str()) != 0)
+          std::exit(2);
+        std::exit(zub::currentDir().empty() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(Join, ListForm) {
+  struct {
+    std::vector<std::string> parts;
+    std::string expected;
+  } rows[] = {
+      {{"a", "b"}, "a/b"},   {{"a/", "b"}, "a/b"},         {{"", "a"}, "a"},
+      {{"a", "", "b"}, "a/b"}, {{"a", "/b"}, "a//b"},       {{}, ""},
+      {{"a\\", "b"}, "a\\/b"}, {{"", ""}, ""},              {{"/", "x"}, "/x"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.expected);
+    EXPECT_EQ(zub::join('/', row.parts), row.expected);
+  }
+  EXPECT_EQ(zub::join('\\', {"D:", "work", "x"}), "D:\\work\\x");
+}
+
+TEST(Join, ArgumentForm) {
+  EXPECT_EQ(zub::join('/', "dir", "name", nullptr), "dir/name");
+  EXPECT_EQ(zub::join('\\', "D:\\x\\", "name", nullptr), "D:\\x\\name");
+  EXPECT_EQ(zub::join('/', static_cast<const char*>(nullptr)), "");
+  EXPECT_EQ(zub::join('/', "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12",
+                      "13", "14", "15", "16", "17", "18", "19", "20", nullptr),
+            "1/2/3/4/5/6/7/8/9/10/11/12/13/14/15/16/17/18/19/20");
+}
+
+TEST(JoinDeathTest, TwentyOneStringsWithoutTerminatorEndTheProcess) {
+  // The message goes to standard output, which the death test does not
+  // see; send it to standard error in the child to match it.
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        zub::join('/', "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13",
+                  "14", "15", "16", "17", "18", "19", "20", "21", nullptr);
+      },
+      ::testing::ExitedWithCode(255),
+      "^zub::join\\(\\.\\.\\.\\):  hmmmmm, did you null terminate\\?\n$");
+}
+
+TEST(Tokenize, MaximalRunsOfNonDelimiters) {
+  struct {
+    std::string s, delimiters;
+    std::vector<std::string> expected;
+  } rows[] = {
+      {"", "/\\", {}},
+      {"/", "/\\", {}},
+      {"/\\//", "/\\", {}},
+      {"/a//b/", "/\\", {"a", "b"}},
+      {"D:\\x/y", "/\\", {"D:", "x", "y"}},
+      {"a b", "", {"a b"}},
+      {"", "", {}},
+      {"a,b;;c,", ",;", {"a", "b", "c"}},
+      {"\xE9 \xFF", " ", {"\xE9", "\xFF"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.s);
+    EXPECT_EQ(zub::tokenize(row.s, row.delimiters), row.expected);
+  }
+}
+
+TEST(DirNameAndBaseName, SplitAtTheLastSeparator) {
+  struct {
+    const char* path;
+    std::string dir, base;
+  } rows[] = {
+      {"a/b/c", "a/b/", "c"},   {"/x", "/", "x"},         {"a/", "a/", ""},
+      {"foo", "foo", "foo"},    {"", "", ""},             {"D:\\x/y\\z", "D:\\x/y\\", "z"},
+      {"\\\\srv", "\\\\", "srv"}, {"a b/c\nd", "a b/", "c\nd"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(zub::dirName(row.path), row.dir);
+    EXPECT_EQ(zub::baseName(row.path), row.base);
+  }
+}
+
+TEST(WithSeparator, RebuildsWithOneSeparator) {
+  struct {
+    std::string path, backslash, slash;
+  } rows[] = {
+      {"", "", ""},
+      {"/", "\\", "/"},
+      {"D:/Users/x/", "D:\\Users\\x", "D:/Users/x"},
+      {"/a//b/", "\\a\\b", "/a/b"},
+      {"\\\\srv\\share", "\\srv\\share", "/srv/share"},
+      {"./.d/f", ".\\.d\\f", "./.d/f"},
+      {"a", "a", "a"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(zub::withSeparator(row.path, '\\'), row.backslash);
+    EXPECT_EQ(zub::withSeparator(row.path, '/'), row.slash);
+    EXPECT_EQ(zub::toNative(row.path), row.slash);
+  }
+}
+
+TEST(ToLower, OnlyAsciiCapitalsChange) {
+  EXPECT_EQ(zub::toLower("ABC.Txt"), "abc.txt");
+  for (int b = 0; b < 256; ++b) {
+    const std::string in(1, static_cast<char>(b));
+    const char expected = (b >= 'A' && b <= 'Z') ? static_cast<char>(b + 32) : static_cast<char>(b);
+    EXPECT_EQ(zub::toLower(in), std::string(1, expected)) << "byte " << b;
+  }
+  EXPECT_EQ(zub::toLower(std::string("A\0B", 3)), std::string("a\0b", 3));
+}
+
+}  // namespace
