@@ -2,27 +2,11 @@
 
 #include <GL/glew.h>
 #include <GL/freeglut.h>
-#include <dlfcn.h>
-#include <link.h>
 #include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-namespace {
-
-// The GL loader unloads the driver at exit, before the leak checker looks;
-// the driver's own start-up allocations then show up as leaks of an
-// unknown module that no suppression can name. Pinning every loaded
-// driver module (".../dri/NAME_dri.so") keeps their names on the record.
-int pinDriver(dl_phdr_info* info, size_t, void*) {
-  if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "/dri/") != nullptr)
-    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-  return 0;
-}
-
-}  // namespace
 
 bool openGlContext(std::string& why) {
   static bool tried = false;
@@ -43,7 +27,7 @@ bool openGlContext(std::string& why) {
       glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
       glutCreateWindow("render tests");
       glewInit();
-      dl_iterate_phdr(pinDriver, nullptr);
+      keepGlDriverLoaded();
       if (!GLEW_VERSION_3_0 && !GLEW_ARB_framebuffer_object)
         reason = "the OpenGL driver has no framebuffer objects";
       else

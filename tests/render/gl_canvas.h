@@ -46,6 +46,11 @@ void startFrame(const Canvas& canvas, float viewWidth, float viewHeight);
 // glFinish, then the canvas's pixels.
 Picture readPicture(const Canvas& canvas);
 
+// Pins the driver module that the context loaded, so that it is still
+// there, by name, when the leak checker runs at exit. Platform file:
+// gl_driver_posix.cpp.
+void keepGlDriverLoaded();
+
 // Writes `picture` as a PNG the right way up. False when it cannot.
 bool writePng(const Picture& picture, const std::string& path);
 
