@@ -37,7 +37,7 @@ void bindFontTexture(const unsigned char* image);
 void drawString(const std::string& text, float x, float y);
 
 // drawString() of the zero-terminated `text`, after making sure the glyph
-// table and the atlas texture exist.
+// table and the atlas texture exist. A null `text` draws nothing.
 void drawText(const char* text, float x, float y);
 
 // `text` in black at (x + offset, y + offset), then in (red, green, blue)

@@ -1,0 +1,93 @@
+// Frame time of the browser view: one drawBrowser() plus glFinish() into
+// the 1920 x 1080 window, at 100 and at 100,000 entries, and the path that
+// sends every line, at 100,000, for comparison. Needs an X display:
+//   source scripts/xvfb.sh; start_xvfb; build/bench/render_bench
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "render/browser_view.h"
+#include "render/browser_view_internal.h"
+
+namespace {
+
+void openWindow() {
+  int argc = 1;
+  char name[] = "render_bench";
+  char* argv[] = {name, nullptr};
+  glutInitWindowPosition(0, 0);
+  glutInitWindowSize(1920, 1080);
+  glutInit(&argc, argv);
+  glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+  glutCreateWindow("render bench");
+  glewInit();
+}
+
+// A listing of `count` entries as the browser shows it: one in ten a
+// directory in brackets, some marked, names of 10-40 letters and digits.
+BrowserState listing(int count) {
+  BrowserState s;
+  s.currentDirectory = "/home/ada/a/rather/deep/directory/of/many/files";
+  s.viewWidth = 1920;
+  s.viewHeight = 1080;
+  s.selection = count / 2;
+  std::mt19937 random(7);
+  const char chars[] = "abcdefghijklmnopqrstuvwxyz0123456789_.";
+  for (int i = 0; i < count; ++i) {
+    std::string name;
+    const int length = 10 + static_cast<int>(random() % 31);
+    for (int c = 0; c < length; ++c) name += chars[random() % (sizeof chars - 1)];
+    s.entryNames.push_back(name);
+    const char* mark = (i % 7 == 0) ? "* " : "  ";
+    s.displayLines.push_back(mark + (i % 10 == 0 ? "[" + name + "]" : name));
+  }
+  return s;
+}
+
+void frame(const BrowserState& s, ListDrawing mode) {
+  glViewport(0, 0, 1920, 1080);
+  glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, s.viewWidth, 0, s.viewHeight, 100, -100);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  drawBrowserFrame(s, mode);
+  glFinish();
+}
+
+void BM_Frame(benchmark::State& state) {
+  const BrowserState s = listing(static_cast<int>(state.range(0)));
+  const ListDrawing mode = state.range(1) != 0 ? ListDrawing::everyLine : ListDrawing::visibleOnly;
+  frame(s, mode);  // the first frame uploads the atlas
+  for (auto _ : state) frame(s, mode);
+  state.SetLabel(mode == ListDrawing::everyLine ? "every line" : "visible lines");
+}
+BENCHMARK(BM_Frame)->Args({100, 0})->Args({100000, 0})->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Frame)->Args({100000, 1})->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') {
+    std::printf("render_bench: skipped, it draws into a window and DISPLAY is unset "
+                "(start a display: source scripts/xvfb.sh; start_xvfb)\n");
+    return 0;
+  }
+  openWindow();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

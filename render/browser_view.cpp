@@ -1,0 +1,136 @@
+#include "render/browser_view.h"
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "render/browser_view_internal.h"
+#include "render/text.h"
+
+namespace {
+
+const float kNavy[4] = {0.0f, 0.1f, 0.2f, 1.0f};
+const float kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+
+constexpr float kLineHeight = 32.0f;
+constexpr float kLineShadow = 1.0f;
+
+void drawMarker(float anchor) {
+  drawShadowedText("> ", 1.0f, 1.0f, 1.0f, 0.0f, anchor, kLineShadow);
+}
+
+void drawLine(const BrowserState& state, std::size_t i, float anchor) {
+  // In double so that a selection far from i cannot overflow, rounded to
+  // float once.
+  const double y = static_cast<double>(anchor) +
+                   32.0 * (static_cast<double>(state.selection) - static_cast<double>(i));
+  const bool selected = state.selection >= 0 && static_cast<std::size_t>(state.selection) == i;
+  const float other = selected ? 0.0f : 1.0f;
+  // One line per entry is what the browser keeps; should a line be
+  // missing, the entry still gets its row, empty.
+  const char* text = i < state.displayLines.size() ? state.displayLines[i].c_str() : "";
+  drawShadowedText(text, 1.0f, other, other, 32.0f, static_cast<float>(y), kLineShadow);
+}
+
+void drawEveryLine(const BrowserState& state, float anchor) {
+  for (std::size_t i = 0; i < state.entryNames.size(); ++i) {
+    drawMarker(anchor);
+    drawLine(state, i, anchor);
+  }
+}
+
+// The same picture as drawEveryLine(), sending only what can show.
+//
+// A line whose cell, shadow included, lies wholly above or below the
+// window produces no fragment at all, so leaving it out changes nothing.
+// The marker is another matter: drawEveryLine() paints it once per entry,
+// and painting a glyph again over itself does change its smoothed edge
+// pixels, which drift toward the marker's colours with every pass. The
+// drift stops, though: blending is a fixed, monotone function of each
+// pixel's old value, so a pixel's values only move one way and, once a pass
+// leaves them alone, every later pass does too; and since the alpha test
+// passes only fragments with alpha above 0.25, each pass closes at least a
+// quarter of the remaining distance, which in 8-bit channels leaves nothing
+// to move after a few dozen passes. kMarkerSettlePasses passes before and
+// after the visible lines therefore stand in for any number of them.
+void drawVisibleLines(const BrowserState& state, float anchor) {
+  const std::size_t count = state.entryNames.size();
+  const double height = state.viewHeight;
+  const double selection = state.selection;
+  // Line i spans y .. y + 32 + shadow with y = anchor + 32 (selection - i);
+  // it can touch the window 0 .. height only for i strictly between these
+  // bounds. One more line on either side keeps rounding out of the
+  // question.
+  const double low = std::floor(selection - (height - anchor) / kLineHeight) - 1.0;
+  const double high =
+      std::ceil(selection + (anchor + kLineHeight + kLineShadow) / kLineHeight) + 1.0;
+  std::size_t begin = count;
+  std::size_t end = count;
+  if (low <= high) {  // false for NaN too
+    const double b = std::max(low, 0.0);
+    const double e = std::min(high + 1.0, static_cast<double>(count));
+    if (b < e) {
+      begin = static_cast<std::size_t>(b);
+      end = static_cast<std::size_t>(e);
+    }
+  }
+  const std::size_t before = std::min(begin, kMarkerSettlePasses);
+  const std::size_t after = std::min(count - end, kMarkerSettlePasses);
+
+  for (std::size_t k = 0; k < before; ++k) drawMarker(anchor);
+  for (std::size_t i = begin; i < end; ++i) {
+    drawMarker(anchor);
+    drawLine(state, i, anchor);
+  }
+  for (std::size_t k = 0; k < after; ++k) drawMarker(anchor);
+}
+
+}  // namespace
+
+float anchorLine(float viewHeight) {
+  // std::trunc rather than a cast to int: the same for every real window,
+  // and defined for any float.
+  return std::trunc(viewHeight * 0.5f - 20.0f);
+}
+
+void drawGradientBand(const float colourA[4], const float colourB[4],
+                      float yA, float yB, float width) {
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_TEXTURE_2D);
+  glBegin(GL_TRIANGLES);
+  glColor4fv(colourB);
+  glVertex3f(0.0f, yB, 0.0f);
+  glColor4fv(colourA);
+  glVertex3f(0.0f, yA, 0.0f);
+  glColor4fv(colourA);
+  glVertex3f(width, yA, 0.0f);
+  glColor4fv(colourB);
+  glVertex3f(width, yB, 0.0f);
+  glColor4fv(colourB);
+  glVertex3f(0.0f, yB, 0.0f);
+  glColor4fv(colourA);
+  glVertex3f(width, yA, 0.0f);
+  glEnd();
+}
+
+void drawBrowserFrame(const BrowserState& state, ListDrawing mode) {
+  drawGradientBand(kNavy, kBlack, state.viewHeight, 0.0f, state.viewWidth);
+  glDisable(GL_DEPTH_TEST);
+
+  const float anchor = anchorLine(state.viewHeight);
+  if (mode == ListDrawing::everyLine)
+    drawEveryLine(state, anchor);
+  else
+    drawVisibleLines(state, anchor);
+
+  drawGradientBand(kNavy, kNavy, state.viewHeight, state.viewHeight - 32.0f, state.viewWidth);
+  drawShadowedText(state.currentDirectory.c_str(), 0.0f, 1.0f, 1.0f, 0.0f,
+                   state.viewHeight - 32.0f, 0.5f);
+}
+
+void drawBrowser(const BrowserState& state) {
+  drawBrowserFrame(state, ListDrawing::visibleOnly);
+}
