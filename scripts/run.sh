@@ -9,15 +9,17 @@ set -euo pipefail
 here=$(pwd)
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-if [[ -z "${ORCHARD_HEADLESS:-}" ]]; then
-  if [[ -z "${DISPLAY:-}" ]] || ! command -v xdpyinfo >/dev/null || ! xdpyinfo >/dev/null 2>&1; then
-    echo "orchard.menu needs an X display and found none (DISPLAY='${DISPLAY:-}'); to try it headless, run: ORCHARD_HEADLESS=1 $0 $*"
-    exit 1
-  fi
-fi
+no_display() {
+  echo "orchard.menu needs an X display and found none (DISPLAY='${DISPLAY:-}'); to try it headless, run: ORCHARD_HEADLESS=1 $0 $*"
+  exit 1
+}
+[[ -n "${ORCHARD_HEADLESS:-}" || -n "${DISPLAY:-}" ]] || no_display "$@"
 
 cd "$top"
 scripts/deps.sh
+if [[ -z "${ORCHARD_HEADLESS:-}" ]] && ! xdpyinfo >/dev/null 2>&1; then
+  no_display "$@"
+fi
 cmake -S . -B build-run -DCMAKE_BUILD_TYPE=Release -DORCHARD_TESTS=OFF -DORCHARD_BENCH=OFF >/dev/null
 cmake --build build-run -j2 --target orchard-menu >/dev/null
 bin="$top/build-run/app/orchard-menu"
