@@ -43,16 +43,7 @@ void displayFrame() {
     glewInit();
     browserState.needsGlInit = false;
   }
-  glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0.0, browserState.viewWidth, 0.0, browserState.viewHeight, 100.0, -100.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  beginFrame(browserState.viewWidth, browserState.viewHeight);
   drawBrowser(browserState);
   glutSwapBuffers();
 }

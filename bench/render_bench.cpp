@@ -51,16 +51,7 @@ BrowserState listing(int count) {
 
 void frame(const BrowserState& s, ListDrawing mode) {
   glViewport(0, 0, 1920, 1080);
-  glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, s.viewWidth, 0, s.viewHeight, 100, -100);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  beginFrame(s.viewWidth, s.viewHeight);
   drawBrowserFrame(s, mode);
   glFinish();
 }

@@ -96,6 +96,19 @@ float anchorLine(float viewHeight) {
   return std::trunc(viewHeight * 0.5f - 20.0f);
 }
 
+void beginFrame(float viewWidth, float viewHeight) {
+  glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, viewWidth, 0.0, viewHeight, 100.0, -100.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
 void drawGradientBand(const float colourA[4], const float colourB[4],
                       float yA, float yB, float width) {
   glDisable(GL_DEPTH_TEST);

@@ -3,6 +3,12 @@
 
 #include "browser/browser_state.h"
 
+// Sets the state every frame starts from: colour (0.1, 0.2, 0.3, 1) and
+// depth cleared, depth test and blending (source alpha, one minus source
+// alpha) on, a projection of one unit per pixel (0..viewWidth,
+// 0..viewHeight, near 100, far -100) and an identity modelview matrix.
+void beginFrame(float viewWidth, float viewHeight);
+
 // Paints background, the list placed around the selected line, the "> "
 // marker, the title bar and the title. Needs an orthographic projection of
 // one unit per pixel (0..viewWidth, 0..viewHeight). Reads `state` only.

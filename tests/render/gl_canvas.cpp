@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "render/browser_view.h"
+
 bool openGlContext(std::string& why) {
   static bool tried = false;
   static bool opened = false;
@@ -71,16 +73,7 @@ void freeCanvas(Canvas& c) {
 void startFrame(const Canvas& c, float viewWidth, float viewHeight) {
   glBindFramebuffer(GL_FRAMEBUFFER, c.framebuffer);
   glViewport(0, 0, c.width, c.height);
-  glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glEnable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, viewWidth, 0, viewHeight, 100, -100);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  beginFrame(viewWidth, viewHeight);
 }
 
 Picture readPicture(const Canvas& c) {
