@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <dirent.h>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -221,6 +222,30 @@ TEST_F(MarksTest, SaveThatFailsHalfWayKeepsThePreviousFile) {
     if (entry->d_name[0] != '.') ++files;
   closedir(folder);
   EXPECT_EQ(files, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MarksTest, WithoutHomeTheMarksLiveBesideTheWorkingDirectory) {
+  unsetenv("HOME");  // the fixture puts it back
+  makeDir("work");
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(at("work").c_str()), 0);
+  {
+    BrowserState state;
+    openDirectory(dir.c_str(), state);
+    toggle(state, "notes.txt");
+  }
+  BrowserState nextRun;
+  openDirectory(dir.c_str(), nextRun);
+  const int notes = indexOf(nextRun, "notes.txt");
+  ASSERT_EQ(chdir(previous), 0);
+  EXPECT_EQ(nextRun.marks[notes], 1);
+  std::ifstream stored(at("work/.orchard.menu/") + key(dir));
+  EXPECT_TRUE(stored.good());
 }
 
 }  // namespace
