@@ -143,14 +143,18 @@ void BrowserSession::startBrowser(const std::vector<std::string>& arguments,
   browser = child.pid;
 
   int code = -1;
-  const std::string found = runTool({"xdotool", "search", "--sync", "--name", "^orchard\\.menu$"},
-                                    environmentWith({"DISPLAY=" + display}, {}), code,
-                                    std::chrono::seconds(60));
+  const std::string found =
+      runTool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^orchard\\.menu$"},
+              environmentWith({"DISPLAY=" + display}, {}), code, std::chrono::seconds(60));
   ASSERT_EQ(0, code) << "no window named orchard.menu appeared";
   windowId = found.substr(0, found.find('\n'));
   ASSERT_FALSE(windowId.empty());
   // No window manager: keys typed through XTEST go to the focused window.
-  ASSERT_TRUE(xdotool({"windowfocus", "--sync", windowId}));
+  // Focus fails (BadMatch) until the window is viewable, which on a busy
+  // machine can be a moment after it appears, so ask again until it takes.
+  ASSERT_TRUE(waitUntil([&] { return xdotool({"windowfocus", "--sync", windowId}); },
+                        std::chrono::seconds(20)))
+      << "the window never took the focus";
   startupOutput = readLines(child.stdoutFd, 4);
   close(child.stdoutFd);
   ASSERT_TRUE(waitForView([](const ListView& v) { return v.titleBar; }, "the first frame"));
