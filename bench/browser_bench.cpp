@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
@@ -111,6 +112,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  const std::string cleanup = "rm -rf '" + benchRoot + "'";
-  return system(cleanup.c_str()) == 0 ? 0 : 1;
+  std::error_code ec;
+  std::filesystem::remove_all(benchRoot, ec);
+  return ec ? 1 : 0;
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -13,9 +14,13 @@
 
 namespace {
 void removeTree(const std::string& path) {
-  // chmod first: some tests leave unreadable folders behind.
-  std::string command = "chmod -R u+rwx '" + path + "' 2>/dev/null; rm -rf '" + path + "'";
-  if (system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << path;
+  // Some tests leave unreadable folders behind: open them up first.
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+    if (it->is_directory(ec) && !it->is_symlink(ec)) chmod(it->path().c_str(), 0700);
+  std::filesystem::remove_all(path, ec);
+  if (ec) ADD_FAILURE() << "could not remove " << path << ": " << ec.message();
 }
 }  // namespace
 
