@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -63,46 +64,40 @@ class LaunchTest : public ::testing::Test {
     EXPECT_EQ(ECHILD, errno);
   }
 
+  // Launches a file that `make` writes under each hostile name: exactly
+  // its full path must reach the program that runs, and nothing in a name
+  // may run as a command.
+  void expectEachNameArrivesExactly(const std::function<bool(const std::string&)>& make) {
+    std::size_t runs = 0;
+    for (const std::string& name : hostileNames()) {
+      SCOPED_TRACE(name);
+      const std::string path = root + "/files/" + name;
+      ASSERT_TRUE(make(path));
+      launchFile(path);
+      expectNoChildLeft();
+      const auto records = waitForRuns(++runs);
+      ASSERT_EQ(runs, records.size());
+      bool found = false;
+      for (const auto& record : records) {
+        found = found || record.arguments == std::vector<std::string>{path};
+      }
+      EXPECT_TRUE(found);
+    }
+    expectNoCommandRan();
+  }
+
   TempDir temp;
   std::string root;
 };
 
 TEST_F(LaunchTest, HandsEveryNameToTheOpenerAsOneExactArgument) {
-  std::size_t runs = 0;
-  for (const std::string& name : hostileNames()) {
-    SCOPED_TRACE(name);
-    const std::string path = root + "/files/" + name;
-    ASSERT_TRUE(writeFile(path, "some text\n"));
-    launchFile(path);
-    expectNoChildLeft();
-    const auto records = waitForRuns(++runs);
-    ASSERT_EQ(runs, records.size());
-    bool found = false;
-    for (const auto& record : records) {
-      found = found || record.arguments == std::vector<std::string>{path};
-    }
-    EXPECT_TRUE(found);
-  }
-  expectNoCommandRan();
+  expectEachNameArrivesExactly(
+      [](const std::string& path) { return writeFile(path, "some text\n"); });
 }
 
 TEST_F(LaunchTest, RunsExecutableFilesDirectlyWithThePathAsProgramName) {
-  std::size_t runs = 0;
-  for (const std::string& name : hostileNames()) {
-    SCOPED_TRACE(name);
-    const std::string path = root + "/files/" + name;
-    ASSERT_TRUE(writeExecutable(path, recorderScript(true)));
-    launchFile(path);
-    expectNoChildLeft();
-    const auto records = waitForRuns(++runs);
-    ASSERT_EQ(runs, records.size());
-    bool found = false;
-    for (const auto& record : records) {
-      found = found || record.arguments == std::vector<std::string>{path};
-    }
-    EXPECT_TRUE(found);
-  }
-  expectNoCommandRan();
+  expectEachNameArrivesExactly(
+      [](const std::string& path) { return writeExecutable(path, recorderScript(true)); });
 }
 
 TEST_F(LaunchTest, DirectoriesAndNonExecutableFilesGoToTheOpener) {
