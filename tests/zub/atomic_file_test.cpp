@@ -119,19 +119,14 @@ TEST(ReplaceFile, FailsCleanlyWhereNoFileCanBe) {
 // Runs in a child process, as "nobody" when started as root, for whom
 // permission bits count. Returns the number of wrong answers.
 int checkWritable(const std::string& root) {
-  if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 100;
-  int wrong = 0;
-  const auto expect = [&wrong](bool ok, const char* what) {
-    if (!ok) {
-      std::fprintf(stderr, "wrong: %s\n", what);
-      ++wrong;
-    }
-  };
+  if (!zubtest::becomeUnprivileged()) return 100;
+  zubtest::WrongCount count;
+  const auto expect = [&count](bool ok, const char* what) { count.expect(ok, what); };
   expect(zub::isWritableFile((root + "/open").c_str()), "a file all may write");
   expect(!zub::isWritableFile((root + "/locked").c_str()), "a read-only file");
   expect(!zub::isWritableFile((root + "/missing").c_str()), "a missing file");
   expect(!zub::isWritableFile(root.c_str()), "a directory");
-  return wrong;
+  return count.wrong;
 }
 
 TEST(IsWritableFile, OnlyExistingRegularFilesTheUserMayWrite) {

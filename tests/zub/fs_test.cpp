@@ -123,14 +123,9 @@ TEST(FileExists, OnlyForFilesThatCanBeRead) {
 // Runs in a child process: as root it first becomes "nobody", for whom
 // permission bits count. Returns the number of wrong answers.
 int checkUnreadable(const std::string& root) {
-  if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 100;
-  int wrong = 0;
-  const auto expect = [&wrong](bool ok, const char* what) {
-    if (!ok) {
-      std::fprintf(stderr, "wrong: %s\n", what);
-      ++wrong;
-    }
-  };
+  if (!zubtest::becomeUnprivileged()) return 100;
+  zubtest::WrongCount count;
+  const auto expect = [&count](bool ok, const char* what) { count.expect(ok, what); };
   const std::string closed = root + "/closed";
   const std::string secret = root + "/secret";
   std::vector<std::string> entries = {"stale"};
@@ -140,7 +135,7 @@ int checkUnreadable(const std::string& root) {
   expect(zub::isFile(closed.c_str()), "isFile of an unreadable dir");
   expect(!zub::fileExists(secret.c_str()), "fileExists of an unreadable file");
   expect(zub::listDir(root.c_str(), entries) && entries.size() == 4, "readable parent");
-  return wrong;
+  return count.wrong;
 }
 
 TEST(Permissions, UnreadableDirectoriesAndFilesCountAsAbsent) {
@@ -200,8 +195,8 @@ namespace {
 // every kind of entry, with and without the listing's kinds, and through a
 // directory that may be searched but not listed.
 int checkBatchAgreesWithIsDir(const std::string& root) {
-  if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 100;
-  int wrong = 0;
+  if (!zubtest::becomeUnprivileged()) return 100;
+  zubtest::WrongCount count;
   std::vector<std::string> names;
   std::vector<zub::EntryKind> kinds;
   if (!zub::listDir(root.c_str(), names, kinds)) return 101;
@@ -211,16 +206,13 @@ int checkBatchAgreesWithIsDir(const std::string& root) {
     const std::vector<char> batch = zub::entriesAreDirs(root, names, givenKinds);
     for (size_t i = 0; i < names.size(); ++i) {
       const bool single = zub::isDir((root + "/" + names[i]).c_str());
-      if ((batch[i] != 0) != single) {
-        std::fprintf(stderr, "wrong: %s\n", names[i].c_str());
-        ++wrong;
-      }
+      count.expect((batch[i] != 0) == single, names[i].c_str());
     }
   }
   const std::string searchOnly = root + "/search-only";
   const std::vector<char> inside = zub::entriesAreDirs(searchOnly, {"sub", "file"}, {});
-  if (inside != std::vector<char>{1, 0}) ++wrong;
-  return wrong;
+  count.expect(inside == std::vector<char>{1, 0}, "entries of a search-only directory");
+  return count.wrong;
 }
 
 }  // namespace

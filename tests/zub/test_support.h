@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -80,6 +81,22 @@ struct CwdGuard {
   }
   ~CwdGuard() {
     if (entered && chdir(old.c_str()) != 0) std::abort();
+  }
+};
+
+// For checks that run in a forked child: as root the child first becomes
+// "nobody", for whom permission bits count; each failed expectation is
+// printed and counted, and the count becomes the child's exit status.
+inline bool becomeUnprivileged() {
+  return geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0);
+}
+
+struct WrongCount {
+  int wrong = 0;
+  void expect(bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "wrong: %s\n", what);
+    ++wrong;
   }
 };
 
