@@ -4,11 +4,12 @@
 #include <GL/freeglut.h>
 
 #include "app/commands.h"
+#include "app/entry.h"
 #include "app/frame.h"
 #include "app/leak_check.h"
 #include "browser/browser_state.h"
 
-int main(int argc, char** argv) {
+int runBrowser(int argc, char** argv) {
   // The arguments are copied and the first directory opened before the
   // toolkit sees argv, so a first argument that looks like a toolkit
   // option is still the directory.

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need,
 # only those that are missing. Uses sudo when not run as root.
+# With arguments, installs those packages instead of the usual list.
 set -euo pipefail
 
-packages=(
+packages=("$@")
+[[ $# -gt 0 ]] || packages=(
   build-essential cmake pkg-config
   freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   nettle-dev googletest libgtest-dev libbenchmark-dev libpng-dev

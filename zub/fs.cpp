@@ -1,9 +1,6 @@
 #include "zub/fs.h"
 
-// On POSIX the platform's own directory streams; a Windows build supplies
-// opendir/readdir/closedir of its own over the file search functions.
-#include <dirent.h>
-
+#include "zub/dir_stream.h"
 #include "zub/path.h"
 #include "zub/platform.h"
 
@@ -14,13 +11,13 @@ bool readNames(const char* path, std::vector<std::string>& entries,
                std::vector<EntryKind>* kinds) {
   entries.clear();
   if (kinds) kinds->clear();
-  DIR* dir = opendir(path);
+  DirStream* dir = openDir(path);
   if (dir == nullptr) return false;
-  while (const dirent* entry = readdir(dir)) {
-    entries.emplace_back(entry->d_name);
-    if (kinds) kinds->push_back(platform::entryKind(*entry));
+  while (const DirEntry* entry = readDir(dir)) {
+    entries.emplace_back(entry->name);
+    if (kinds) kinds->push_back(entryKind(*dir));
   }
-  closedir(dir);
+  closeDir(dir);
   return true;
 }
 
@@ -36,9 +33,9 @@ bool listDir(const char* path, std::vector<std::string>& entries,
 }
 
 bool isDir(const char* path) {
-  DIR* dir = opendir(path);
+  DirStream* dir = openDir(path);
   if (dir == nullptr) return false;
-  closedir(dir);
+  closeDir(dir);
   return true;
 }
 

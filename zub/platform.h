@@ -4,10 +4,6 @@
 
 #include <string>
 
-#include "zub/fs.h"
-
-struct dirent;
-
 namespace zub {
 namespace platform {
 
@@ -26,10 +22,6 @@ bool pathExists(const char* path);
 // True when `path` can be opened for reading and is a regular file (a
 // directory, fifo, socket or device gives false; none of them blocks).
 bool readableFile(const char* path);
-
-// What a directory-stream entry says about its kind, without a further
-// call; EntryKind::unknown when the platform's entries do not tell.
-EntryKind entryKind(const struct dirent& entry);
 
 }  // namespace platform
 }  // namespace zub

@@ -1,6 +1,5 @@
 #include "zub/platform.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,15 +38,6 @@ bool readableFile(const char* path) {
   const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   close(fd);
   return regular;
-}
-
-EntryKind entryKind(const struct dirent& entry) {
-  switch (entry.d_type) {
-    case DT_DIR: return EntryKind::directory;
-    case DT_LNK: return EntryKind::link;
-    case DT_UNKNOWN: return EntryKind::unknown;
-    default: return EntryKind::other;
-  }
 }
 
 }  // namespace platform

@@ -1,7 +1,5 @@
 #include "zub/settings.h"
 
-#include <nettle/md5.h>
-
 #include <cstdlib>
 
 #include "zub/fs.h"
@@ -38,15 +36,6 @@ FILE* openSettingsFile(const char* file, const char* mode) {
     if (FILE* created = std::fopen(path.c_str(), "wb")) std::fclose(created);
   }
   return std::fopen(path.c_str(), mode);
-}
-
-Digest digest(const std::string& s) {
-  md5_ctx context;
-  md5_init(&context);
-  md5_update(&context, s.size(), reinterpret_cast<const uint8_t*>(s.data()));
-  Digest result;
-  md5_digest(&context, result.size(), result.data());
-  return result;
 }
 
 std::string hexOf(const Digest& d) {

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program on Debian: one self-contained
+# orchard-menu.exe (static runtime, no DLLs beside it) and a zip of it.
+#
+# freeglut and GLEW are not packaged for mingw-w64, so they are built here
+# from Debian's own source packages, fetched through a private apt
+# configuration (its own sources list, lists and cache; the machine's apt
+# set-up is left alone), as static libraries into a cache folder outside
+# the source tree that later runs reuse:
+#   ${ORCHARD_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orchard-menu-win}
+#
+# Usage: scripts/build-windows.sh [BUILD_DIR]   (default build-windows)
+# With ORCHARD_WIN_TESTS=1 the unit suites are built too.
+# Prints the path of the zip on its last line.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+build=${1:-build-windows}
+jobs=$(nproc)
+
+scripts/deps.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
+  binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64 \
+  dpkg-dev cmake make zip imagemagick libpng-dev build-essential pkg-config
+
+cache=${ORCHARD_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orchard-menu-win}
+prefix=$cache/prefix
+mkdir -p "$cache"
+toolchain=$repo/cmake/mingw-w64.cmake
+
+# Debian's source packages, through apt with everything redirected into the
+# cache: deb-src lines for the Debian archives this machine already uses.
+fetch_sources() {
+  local apt=$cache/apt
+  mkdir -p "$apt/lists/partial" "$apt/archives/partial" "$apt/cache" "$cache/src"
+  apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT) $(ORIGIN) $(TARGET_OF)' |
+    awk '$4 == "Debian" && $5 == "deb" { print "deb-src " $1 " " $2 " " $3 }' |
+    sort -u >"$apt/sources.list"
+  if [[ ! -s $apt/sources.list ]]; then
+    # No lists downloaded yet: take the archives straight from the sources.
+    grep -hsE '^(deb|URIs:|Suites:)' /etc/apt/sources.list /etc/apt/sources.list.d/*.sources |
+      awk '/^deb / && $2 ~ /debian/ { print "deb-src " $2 " " $3 " main" }' | sort -u >"$apt/sources.list"
+  fi
+  [[ -s $apt/sources.list ]] || { echo "No Debian archive found in the apt sources" >&2; exit 1; }
+  local opts=(-o Dir::Etc::sourcelist="$apt/sources.list" -o Dir::Etc::sourceparts=-
+              -o Dir::State::lists="$apt/lists" -o Dir::Cache="$apt/cache"
+              -o Dir::Cache::archives="$apt/archives" -o APT::Sandbox::User="$(id -un)")
+  apt-get -qq "${opts[@]}" update
+  (cd "$cache/src" && apt-get -qq "${opts[@]}" source freeglut glew >/dev/null)
+}
+
+build_freeglut() {
+  local src
+  src=$(ls -d "$cache"/src/freeglut-*/ | head -n1)
+  cmake -S "$src" -B "$cache/build-freeglut" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DFREEGLUT_BUILD_SHARED_LIBS=OFF -DFREEGLUT_BUILD_STATIC_LIBS=ON \
+    -DFREEGLUT_BUILD_DEMOS=OFF -DFREEGLUT_GLES=OFF -DINSTALL_PDB=OFF >/dev/null
+  cmake --build "$cache/build-freeglut" -j"$jobs" >/dev/null
+  cmake --install "$cache/build-freeglut" >/dev/null
+}
+
+# GLEW's one source file, built the way its own Makefile builds the static
+# library.
+build_glew() {
+  local src
+  src=$(ls -d "$cache"/src/glew-*/ | head -n1)
+  mkdir -p "$prefix/lib" "$prefix/include/GL" "$cache/build-glew"
+  x86_64-w64-mingw32-gcc-posix -O2 -DGLEW_STATIC -DGLEW_NO_GLU -I"$src/include" \
+    -c "$src/src/glew.c" -o "$cache/build-glew/glew.o"
+  rm -f "$prefix/lib/libglew32s.a"
+  x86_64-w64-mingw32-ar rcs "$prefix/lib/libglew32s.a" "$cache/build-glew/glew.o"
+  cp "$src"/include/GL/{glew.h,wglew.h} "$prefix/include/GL/"
+}
+
+if [[ ! -f $prefix/lib/libfreeglut_static.a || ! -f $prefix/lib/libglew32s.a ]]; then
+  echo "Building freeglut and GLEW for Windows into $cache"
+  rm -rf "$cache/src" "$cache/build-freeglut" "$cache/build-glew"
+  fetch_sources
+  build_freeglut
+  build_glew
+fi
+
+# The font converter turns the committed atlas into source at build time;
+# it runs on this machine, so it is built natively first.
+cmake -S . -B "$build/host" -DCMAKE_BUILD_TYPE=Release -DORCHARD_TESTS=OFF -DORCHARD_BENCH=OFF >/dev/null
+cmake --build "$build/host" -j"$jobs" --target font_image_source >/dev/null
+
+tests=OFF
+[[ ${ORCHARD_WIN_TESTS:-0} == 1 ]] && tests=ON
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DORCHARD_WIN_DEPS="$prefix" -DORCHARD_HOST_FONT_IMAGE_SOURCE="$build/host/render/font_image_source" \
+  -DORCHARD_TESTS=$tests -DORCHARD_BENCH=OFF >/dev/null
+cmake --build "$build" -j"$jobs"
+
+exe=$build/app/orchard-menu.exe
+# Nothing but Windows' own DLLs may be imported.
+imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)
+for dll in $imports; do
+  case $dll in
+    kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|shell32.dll|ole32.dll|opengl32.dll|glu32.dll|winmm.dll|bcrypt.dll|msvcrt.dll|api-ms-win-*) ;;
+    *) echo "orchard-menu.exe needs $dll, which Windows does not provide" >&2; exit 1 ;;
+  esac
+done
+
+zip=$(realpath -m "$build/orchard-menu-windows.zip")
+rm -f "$zip"
+(cd "$(dirname "$exe")" && zip -q -X "$zip" orchard-menu.exe)
+echo "$zip"

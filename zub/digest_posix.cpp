@@ -1,0 +1,17 @@
+// MD5 from nettle, the library Debian ships for it.
+#include <nettle/md5.h>
+
+#include "zub/settings.h"
+
+namespace zub {
+
+Digest digest(const std::string& s) {
+  md5_ctx context;
+  md5_init(&context);
+  md5_update(&context, s.size(), reinterpret_cast<const uint8_t*>(s.data()));
+  Digest result;
+  md5_digest(&context, result.size(), result.data());
+  return result;
+}
+
+}  // namespace zub
