@@ -50,8 +50,12 @@ std::string currentDir() { return platform::workingDirectory(); }
 
 std::string normalizeAt(std::string path, const std::string& workingDir,
                         char fallbackSep) {
-  const char sep = detectSeparator(path, fallbackSep);
+  char sep = detectSeparator(path, fallbackSep);
   if (!isAbsolute(path)) path = workingDir + sep + path;
+  // A network path keeps its leading "\\", and a single separator
+  // throughout then has to be the backslash: "//srv" would read back as an
+  // ordinary rooted path.
+  if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') sep = '\\';
   if (!isSeparator(path[0]) && path[0] != '.' && !isLetter(path[0])) return path;
 
   std::string prefix;

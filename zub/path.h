@@ -38,7 +38,8 @@ std::string currentDir();
 // `path`, else `fallbackSep`. "." steps and runs of separators vanish, ".."
 // steps remove the previous component (never above the root), a drive root
 // loses its separator ("D:\" gives "D:"), a leading "\\" stays for network
-// paths. Components such as "..." or "..x" are ordinary names.
+// paths, whose separator is then always '\'. Components such as "..." or
+// "..x" are ordinary names.
 // A path (after prefixing the working directory) that starts with neither
 // a separator, '.', nor an ASCII letter comes back unchanged.
 std::string normalizeAt(std::string path, const std::string& workingDir,

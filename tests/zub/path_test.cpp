@@ -74,6 +74,9 @@ TEST(Normalize, PosixPathsAgainstAPosixWorkingDirectory) {
       // A path that starts with none of separator, '.' or letter is left alone.
       {"a/./b", "~u", "~u/a/./b"},
       {"a", "\xE9t\xE9", "\xE9t\xE9/a"},
+      // A network working directory keeps its backslashes, also for the rest.
+      {"a/b", "\\\\srv\\share", "\\\\srv\\share\\a\\b"},
+      {"a/../..", "\\\\srv\\share", "\\\\srv"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.input + " in " + row.workingDir);
