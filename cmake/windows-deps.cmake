@@ -10,6 +10,9 @@ if(NOT EXISTS "${ORCHARD_WIN_DEPS}/lib/libfreeglut_static.a" OR
   message(FATAL_ERROR "ORCHARD_WIN_DEPS must name the prefix that scripts/build-windows.sh fills")
 endif()
 
+# The program's icon is a resource.
+enable_language(RC)
+
 add_library(GLUT::GLUT STATIC IMPORTED)
 set_target_properties(GLUT::GLUT PROPERTIES
   IMPORTED_LOCATION "${ORCHARD_WIN_DEPS}/lib/libfreeglut_static.a"
