@@ -22,7 +22,8 @@ scripts/deps.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
   binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64 \
   dpkg-dev cmake make zip imagemagick libpng-dev build-essential pkg-config
 
-cache=${ORCHARD_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orchard-menu-win}
+home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
+cache=${ORCHARD_WIN_CACHE:-${XDG_CACHE_HOME:-$home/.cache}/orchard-menu-win}
 prefix=$cache/prefix
 mkdir -p "$cache"
 toolchain=$repo/cmake/mingw-w64.cmake
