@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "tests/app/recorder.h"
-#include "zub/settings.h"
 
 namespace testing_support {
 
@@ -198,19 +196,6 @@ void BrowserSession::type(const std::vector<std::string>& keys) {
       },
       "the red line with " + std::to_string(above) + " lines above and " +
           std::to_string(below) + " below");
-}
-
-std::string BrowserSession::marksPath(const std::string& directory) const {
-  return home + "/.orchard.menu/" + zub::digestHex(directory);
-}
-
-std::string BrowserSession::marksText(const std::vector<std::string>& names, int selection,
-                                      const std::vector<int>& marks) {
-  std::string text = std::to_string(names.size()) + "\n" + std::to_string(selection) + "\n";
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    text += zub::digestHex(names[i]) + " " + std::to_string(marks[i]) + "\n";
-  }
-  return text + "\n";
 }
 
 ::testing::AssertionResult BrowserSession::waitForFile(const std::string& path,

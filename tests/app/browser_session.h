@@ -2,15 +2,14 @@
 // with xdotool and read back through screenshots and its marks files.
 #pragma once
 
-#include <sys/types.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "tests/app/test_support.h"
 #include "tests/app/x11_helper.h"
+#include "tests/support/process.h"
+#include "tests/support/support.h"
 
 namespace testing_support {
 
@@ -53,11 +52,10 @@ class BrowserSession : public ::testing::Test {
   // The common case: `above` lines above the red anchor line, `below` under it.
   ::testing::AssertionResult waitForSelection(int above, int below);
 
-  // The marks file of `directory` (absolute, normalised) and its content
-  // as the browser writes it.
-  std::string marksPath(const std::string& directory) const;
-  static std::string marksText(const std::vector<std::string>& names, int selection,
-                               const std::vector<int>& marks);
+  // The marks file of `directory` (absolute, normalised) under `home`.
+  std::string marksPath(const std::string& directory) const {
+    return testing_support::marksPath(home, directory);
+  }
   ::testing::AssertionResult waitForFile(const std::string& path, const std::string& content);
 
   // Waits for the browser to end; its raw wait status, or -1 on time-out.
@@ -73,8 +71,8 @@ class BrowserSession : public ::testing::Test {
   TempDir temp;
   std::string root, home, work, bin, record;
   std::string display;
-  pid_t xvfb = -1;
-  pid_t browser = -1;
+  int xvfb = -1;
+  int browser = -1;
   std::string windowId;
   std::string startupOutput;
 };

@@ -10,7 +10,6 @@
 #include <cstdlib>
 
 #include "tests/app/browser_session.h"
-#include "tests/app/recorder.h"
 
 using namespace testing_support;
 
@@ -28,7 +27,7 @@ class BrowserTest : public BrowserSession {
     ASSERT_TRUE(makeDir(dir + "/beta"));
     ASSERT_TRUE(makeDir(top + "/other"));
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) ASSERT_TRUE(writeFile(dir + "/" + name, name));
-    ASSERT_TRUE(makeDir(home + "/.orchard.menu"));
+    ASSERT_TRUE(makeDir(marksFolder(home)));
   }
 
   std::string marksOf(int selection, const std::vector<int>& marks) const {
