@@ -13,20 +13,19 @@ endif()
 # The program's icon is a resource.
 enable_language(RC)
 
-add_library(GLUT::GLUT STATIC IMPORTED)
-set_target_properties(GLUT::GLUT PROPERTIES
-  IMPORTED_LOCATION "${ORCHARD_WIN_DEPS}/lib/libfreeglut_static.a"
-  INTERFACE_INCLUDE_DIRECTORIES "${ORCHARD_WIN_DEPS}/include"
-  INTERFACE_COMPILE_DEFINITIONS FREEGLUT_STATIC
-  INTERFACE_LINK_LIBRARIES "opengl32;glu32;gdi32;winmm")
+function(orchard_static_import target library definition links)
+  add_library(${target} STATIC IMPORTED GLOBAL)
+  set_target_properties(${target} PROPERTIES
+    IMPORTED_LOCATION "${ORCHARD_WIN_DEPS}/lib/${library}"
+    INTERFACE_INCLUDE_DIRECTORIES "${ORCHARD_WIN_DEPS}/include"
+    INTERFACE_COMPILE_DEFINITIONS ${definition}
+    INTERFACE_LINK_LIBRARIES "${links}")
+endfunction()
+
+orchard_static_import(GLUT::GLUT libfreeglut_static.a FREEGLUT_STATIC "opengl32;glu32;gdi32;winmm")
 set(GLUT_INCLUDE_DIR "${ORCHARD_WIN_DEPS}/include" CACHE PATH "" FORCE)
 set(GLUT_glut_LIBRARY_RELEASE "${ORCHARD_WIN_DEPS}/lib/libfreeglut_static.a" CACHE FILEPATH "" FORCE)
 
-add_library(GLEW::GLEW STATIC IMPORTED)
-set_target_properties(GLEW::GLEW PROPERTIES
-  IMPORTED_LOCATION "${ORCHARD_WIN_DEPS}/lib/libglew32s.a"
-  INTERFACE_INCLUDE_DIRECTORIES "${ORCHARD_WIN_DEPS}/include"
-  INTERFACE_COMPILE_DEFINITIONS GLEW_STATIC
-  INTERFACE_LINK_LIBRARIES "opengl32")
+orchard_static_import(GLEW::GLEW libglew32s.a GLEW_STATIC opengl32)
 set(GLEW_INCLUDE_DIR "${ORCHARD_WIN_DEPS}/include" CACHE PATH "" FORCE)
 set(GLEW_SHARED_LIBRARY_RELEASE "${ORCHARD_WIN_DEPS}/lib/libglew32s.a" CACHE FILEPATH "" FORCE)
