@@ -34,6 +34,7 @@ int errnoOf(DWORD error) {
     case ERROR_NO_MORE_FILES:
       return ENOENT;
     case ERROR_DIRECTORY:
+    case ERROR_INVALID_NAME:  // a file's name followed by "/*"
       return ENOTDIR;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:

@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "browser/browser_state.h"
 #include "tests/support/support.h"
+#include "zub/path.h"
 
 class BrowserFixture : public ::testing::Test {
  protected:
@@ -22,9 +26,13 @@ class BrowserFixture : public ::testing::Test {
     env.useHome(home);
   }
 
-  // Absolute path of `relative` under the root ("" is the root).
+  // Absolute path of `relative` under the root ("" is the root), with the
+  // platform's separator, as the browser shows it.
   std::string at(const std::string& relative) const {
-    return relative.empty() ? root : root + "/" + relative;
+    if (relative.empty()) return root;
+    std::string native = relative;
+    std::replace(native.begin(), native.end(), '/', zub::nativeSeparator());
+    return root + zub::nativeSeparator() + native;
   }
   // Makes a folder everyone may write.
   void makeDir(const std::string& relative) {
@@ -37,9 +45,11 @@ class BrowserFixture : public ::testing::Test {
   std::string marksPathOf(const std::string& directory) const {
     return testing_support::marksPath(home, directory);
   }
-  // The marks file of `directory`, read whole; empty when there is none.
+  // The marks file of `directory`, read whole as text (Windows' CR LF line
+  // ends come back as "\n"); empty when there is none.
   std::string marksFileOf(const std::string& directory) const {
-    return testing_support::readFile(marksPathOf(directory));
+    std::ifstream in(marksPathOf(directory));
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   void writeMarksFile(const std::string& directory, const std::string& content) {
     ASSERT_TRUE(testing_support::writeMarks(home, directory, content));

@@ -1,6 +1,3 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -119,9 +116,12 @@ TEST_F(OpenDirectoryTest, MissingDirectoryShowsEmptyList) {
 
 TEST_F(OpenDirectoryTest, OddNamesAreListedAndShownUnchanged) {
   makeDir("d");
-  const Names files = {"my file.txt", "quote\"d", "it's", "new\nline", "caf\xC3\xA9",
-                       "\xFF\xFE", ".hidden", "$(touch pwned)", "back`tick`", "semi;colon",
-                       "tab\there", "back\\slash", "cafz"};
+  Names files = {"my file.txt", "quote\"d", "it's", "new\nline", "caf\xC3\xA9",
+                 "\xFF\xFE", ".hidden", "$(touch pwned)", "back`tick`", "semi;colon",
+                 "tab\there", "back\\slash", "cafz", "a&b %PATH% ^(x)"};
+  files.erase(std::remove_if(files.begin(), files.end(),
+                             [](const std::string& name) { return !testing_support::nameAllowed(name); }),
+              files.end());
   for (const std::string& name : files) makeFile("d/" + name);
   makeDir("d/dir with blanks");
 
@@ -141,37 +141,6 @@ TEST_F(OpenDirectoryTest, OddNamesAreListedAndShownUnchanged) {
   // Bytes 0x80-0xFF sort after every ASCII byte.
   EXPECT_LT(indexOf(state, "cafz"), indexOf(state, "caf\xC3\xA9"));
   EXPECT_EQ(state.entryNames.back(), "\xFF\xFE");
-}
-
-TEST_F(OpenDirectoryTest, LinksSortByWhatTheyLeadTo) {
-  makeDir("d");
-  makeDir("d/target");
-  makeFile("d/plain");
-  ASSERT_EQ(symlink(at("d/target").c_str(), at("d/zlink-dir").c_str()), 0);
-  ASSERT_EQ(symlink(at("d/plain").c_str(), at("d/alink-file").c_str()), 0);
-  ASSERT_EQ(symlink(at("d/missing").c_str(), at("d/dangling").c_str()), 0);
-  BrowserState state;
-  openDirectory(at("d").c_str(), state);
-  EXPECT_EQ(state.entryNames,
-            (Names{".", "..", "target", "zlink-dir", "alink-file", "dangling", "plain"}));
-  EXPECT_EQ(state.displayLines[3], "  [zlink-dir]");
-  EXPECT_EQ(state.displayLines[5], "  dangling");
-}
-
-TEST_F(OpenDirectoryTest, UnreadableDirectorySortsAndShowsAsFile) {
-  makeDir("d");
-  makeDir("d/aaa-locked");
-  makeDir("d/open");
-  makeFile("d/b.txt");
-  chmod(at("d/aaa-locked").c_str(), 0);
-  const std::string dir = at("d");
-  const testing_support::ChildCheck lines = testing_support::runUnprivileged([&](std::string& out) {
-    BrowserState state;
-    openDirectory(dir.c_str(), state);
-    for (const std::string& line : state.displayLines) out += line + "|";
-  });
-  ASSERT_TRUE(lines.ran) << lines.output;
-  EXPECT_EQ(lines.output, "  [.]|  [..]|  [open]|  aaa-locked|  b.txt|");
 }
 
 TEST_F(OpenDirectoryTest, BuildLinesPrefixesMarksAndTestsDirectoriesAfresh) {

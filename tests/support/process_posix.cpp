@@ -70,6 +70,12 @@ void putVariable(const std::string& name, const std::optional<std::string>& valu
   }
 }
 
+bool environmentHoldsEmptyValues() { return true; }
+bool workingDirectoryCanVanish() { return true; }
+bool nameAllowed(const std::string& name) {
+  return !name.empty() && name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+}
+
 ChildCheck runUnprivileged(const std::function<void(std::string&)>& check) {
   ChildCheck result;
   int fds[2];

@@ -98,6 +98,15 @@ ChildCheck runUnprivileged(const std::function<void(std::string& output)>& check
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds limit = std::chrono::seconds(30));
 
+// What the platform allows that some tests rely on: an environment
+// variable set to the empty string (Windows' runtime removes it instead),
+// and removing the working directory of a running process.
+bool environmentHoldsEmptyValues();
+bool workingDirectoryCanVanish();
+// True when the platform's file names may be `name` (POSIX: no '/'; Windows
+// also refuses control bytes and < > : " \ | ? *).
+bool nameAllowed(const std::string& name);
+
 // File names holding bytes a shell would act on: blanks, quotes, command
 // substitution, back-ticks, a separator, a line feed, bytes above 0x7F, a
 // leading dash. Running any of them as a command leaves a file named
