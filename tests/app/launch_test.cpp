@@ -49,7 +49,7 @@ class LaunchTest : public ::testing::Test {
   void expectNoCommandRan() {
     for (const char* dir : {"/work", "/files", "/bin", ""}) {
       for (const char* name : {"pwned-subst", "pwned-tick", "pwned-semicolon",
-                               "pwned-newline"}) {
+                               "pwned-newline", "pwned-amp"}) {
         EXPECT_FALSE(fileExists(root + dir + "/" + name)) << dir << "/" << name;
       }
     }

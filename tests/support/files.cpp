@@ -182,6 +182,9 @@ std::vector<std::string> hostileNames() {
       "line one\ntouch pwned-newline",
       "caf\xe9 \xff\x80 bytes",
       "-starts-with-dash",
+      // What the Windows command interpreter acts on.
+      "a&mkdir pwned-amp&b",
+      "^(caret)^ 100% done",
   };
 }
 

@@ -109,8 +109,8 @@ bool nameAllowed(const std::string& name);
 
 // File names holding bytes a shell would act on: blanks, quotes, command
 // substitution, back-ticks, a separator, a line feed, bytes above 0x7F, a
-// leading dash. Running any of them as a command leaves a file named
-// "pwned-..." in the working directory.
+// leading dash, and cmd.exe's & ^ ( ) %. Running any of them as a command
+// leaves a file or folder named "pwned-..." in the working directory.
 std::vector<std::string> hostileNames();
 
 }  // namespace testing_support
