@@ -28,11 +28,15 @@ struct BrowserState {
   int32_t argumentCount = 0;
   int32_t selection = 0;                  // not kept in range: check first
 
-  // Kept beside the entries so that a mark change neither hashes every name
-  // again nor asks the file system about entries the listing already
-  // described. Same length and order as entryNames.
+  // Kept beside the entries so that a mark change does not hash every
+  // name again. Same length and order as entryNames; refreshEntryKeys()
+  // (browser/entry_status.h) brings them up to date whatever changed.
   std::vector<zub::Digest> entryDigests;  // MD5 of each name: its marks key
-  std::vector<zub::EntryKind> entryKinds; // what the listing said
+  uint64_t entryDigestsOf = 0;            // namesFingerprint() they were made for
+  // listingOrder[k] is the index in entryNames of the k-th name the
+  // directory listing returned: a later pass over the directory meets the
+  // entries in that order, and matches them without a lookup.
+  std::vector<uint32_t> listingOrder;
   bool hasOpenedDirectory = false;        // false until the first open
 };
 
