@@ -13,6 +13,10 @@ BrowserState browserState;
 
 namespace {
 
+bool holdsLineFeed(const std::string& text) {
+  return std::memchr(text.data(), '\n', text.size()) != nullptr;
+}
+
 // ASCII-only folding, so that names in any 8-bit code page sort the same
 // way everywhere; bytes 0x80-0xFF keep their value and sort last.
 inline unsigned char foldByte(unsigned char c) {
@@ -79,8 +83,12 @@ EntryOrder entryOrder(std::string dir) { return EntryOrder{std::move(dir)}; }
 void buildLinesWith(BrowserState& state, const std::vector<char>& isDirectory) {
   const size_t count = state.entryNames.size();
   state.displayLines.resize(count);
+  state.multiRowLines.clear();
   for (size_t i = 0; i < count; ++i) {
     const std::string& name = state.entryNames[i];
+    // The line holds a line feed exactly when the name does; asked while
+    // the name is at hand rather than in a second pass over the lines.
+    if (holdsLineFeed(name)) state.multiRowLines.push_back(static_cast<uint32_t>(i));
     std::string& line = state.displayLines[i];
     // Rebuilt in place: after a mark change every line keeps its length
     // or nearly, so no line is allocated again.
@@ -95,6 +103,12 @@ void buildLinesWith(BrowserState& state, const std::vector<char>& isDirectory) {
       line += name;
     }
   }
+}
+
+void findMultiRowLines(BrowserState& state) {
+  state.multiRowLines.clear();
+  for (size_t i = 0; i < state.displayLines.size(); ++i)
+    if (holdsLineFeed(state.displayLines[i])) state.multiRowLines.push_back(static_cast<uint32_t>(i));
 }
 
 void buildLines(BrowserState& state) {

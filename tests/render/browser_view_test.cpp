@@ -199,6 +199,7 @@ TEST_F(BrowserViewTest, SendingOnlyVisibleLinesChangesNoPixel) {
     float height;
     int entries;
     int32_t selection;
+    int multiRow = -1;  // this entry's line gets 46 rows
   };
   const int n = 2000;
   const Row rows[] = {
@@ -208,12 +209,20 @@ TEST_F(BrowserViewTest, SendingOnlyVisibleLinesChangesNoPixel) {
       {100, n, n / 2},      {100, n, 5},         {60, n, 1000},        {25, n, n / 2},
       {25, n, 0},           {1080, 150, 75},     {1080, 64, 63},       {1080, 1, 0},
       {1080, 0, 0},         {100, 131, 65},      {1080, 100000, 50000},
+      // Rows below a line that starts above the window reach into it.
+      {1080, 41, 40, 0},    {1080, n, n - 1, n - 41},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "height " << row.height << ", " << row.entries << " entries, selection "
                                     << row.selection);
     const int h = static_cast<int>(row.height);
     BrowserState s = stateWith(row.entries, row.selection, 1920, row.height);
+    if (row.multiRow >= 0) {
+      std::string& line = s.displayLines[static_cast<size_t>(row.multiRow)];
+      line = "  0top";
+      for (int r = 1; r <= 45; ++r) line += "\n" + std::to_string(r);
+      findMultiRowLines(s);
+    }
     Canvas canvas = makeCanvas(1920, h);
     startFrame(canvas, 1920, row.height);
     drawBrowserFrame(s, ListDrawing::everyLine);
