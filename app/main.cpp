@@ -3,20 +3,17 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
-#include "app/background.h"
 #include "app/commands.h"
 #include "app/frame.h"
 #include "app/leak_check.h"
 #include "browser/browser_state.h"
 
 int main(int argc, char** argv) {
-  // The arguments are copied before the toolkit sees argv, so a first
-  // argument that looks like a toolkit option is still the directory. The
-  // first directory is opened from that copy while the toolkit makes the
-  // window, which takes about as long as opening 100,000 entries; the open
-  // has finished before anything draws or the event loop starts.
+  // The arguments are copied and the first directory opened before the
+  // toolkit sees argv, so a first argument that looks like a toolkit
+  // option is still the directory.
   copyArguments(argc, argv);
-  startBackgroundWork(openInitialDirectory);
+  openInitialDirectory();
 
   glutInitWindowPosition(0, 0);
   glutInitWindowSize(1920, 1080);
@@ -28,9 +25,7 @@ int main(int argc, char** argv) {
   glutInit(&toolkitArgc, toolkitArgv);
   checkLeaksBeforeToolkitExit();
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
-  const int windowId = glutCreateWindow("orchard.menu");
-  finishBackgroundWork();
-  browserState.windowId = windowId;
+  browserState.windowId = glutCreateWindow("orchard.menu");
 
   printStartupLines(argc > 0 && argv[0] ? argv[0] : fallbackName);
 
