@@ -175,8 +175,9 @@ TEST_F(BrowserTest, AHeldKeyGivesOneCommand) {
   const std::string marked = marksOf(3, {0, 0, 0, 1, 0, 0, 0});
   ASSERT_TRUE(holdKey(x, window, "Down", 2));
   // The toolkit tells a repeat from a new press by asking whether the key
-  // is still down, so it stays down until t shows that the browser has
-  // handled every repeat before it.
+  // is still down, so it stays down until the browser has handled every
+  // repeat: pressing t ends the repeating, and t's mark shows that the
+  // browser got that far.
   type({"t"});
   EXPECT_TRUE(waitForFile(marksPath(dir), marked));
   ASSERT_TRUE(releaseKey(x, "Down"));

@@ -153,7 +153,6 @@ bool holdKey(XClient& client, unsigned long window, const std::string& key, int 
     XNextEvent(d, &event);
     if (event.type == KeyPress && event.xkey.keycode == codes[0]) ++presses;
   }
-  XAutoRepeatOff(d);
   XSelectInput(d, window, NoEventMask);
   return syncOk(d) && ok && presses >= 1 + repeats;
 }
@@ -163,7 +162,6 @@ bool releaseKey(XClient& client, const std::string& key) {
   const std::vector<KeyCode> codes = keyCodesFor(d, key);
   if (codes.size() != 1) return false;
   XTestFakeKeyEvent(d, codes[0], False, 0);
-  XAutoRepeatOn(d);
   return syncOk(d);
 }
 

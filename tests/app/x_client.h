@@ -54,12 +54,12 @@ bool focusWindow(XClient& client, unsigned long window);
 bool pressKey(XClient& client, const std::string& key);
 
 // Presses `key` and keeps it down until the server has auto-repeated it
-// at least `repeats` times on `window` (seen as extra presses), then
-// switches the server's auto-repeat off, so that no repeat is generated
-// after what the window has already been sent. False when no repeat
-// arrived within the wait limit. releaseKey() lets it go.
+// at least `repeats` times on `window` (seen as extra presses). It goes on
+// repeating until another key is pressed, which takes the repeat over
+// and ends it on its release. False when no repeat arrived within the
+// wait limit. releaseKey() lets it go.
 bool holdKey(XClient& client, unsigned long window, const std::string& key, int repeats);
-// Releases a held `key` and switches auto-repeat back on.
+// Releases a held `key`.
 bool releaseKey(XClient& client, const std::string& key);
 
 // Moves the pointer to (x, y) and clicks `button` there.
