@@ -139,6 +139,11 @@ check_window() {
     fi
     sleep 0.1
   done
+  local pixels=""
+  if [[ -n "$window" ]]; then
+    pixels=$(xprop -len 4000000 -notype -id "$window" -f _NET_WM_ICON 32c '=$0+' _NET_WM_ICON |
+      sed 's/^[^=]*=//' | tr -d ' ' | tr ',' '\n') || true
+  fi
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   check "$binary: window found" test -n "$window"
@@ -147,6 +152,18 @@ check_window() {
   for size in 16 32 48 64 96 256; do
     check "$binary: _NET_WM_ICON holds $size x $size" grep -qx "Icon ($size x $size)" <<<"$icons"
   done
+  # The first image, pixel by pixel as ARGB, against the committed picture:
+  # catches a channel order or a row order gone wrong.
+  check "$binary: the 16 x 16 icon's pixels are those of icons/orchard-menu-16.png" \
+    diff -q <(sed -n '1,258p' <<<"$pixels") <(echo 16; echo 16; argb_of icons/orchard-menu-16.png)
+}
+
+# The pixels of a PNG, one 0xAARRGGBB value a line in decimal, as
+# _NET_WM_ICON holds them.
+argb_of() {
+  convert "$1" -depth 8 rgba:- | od -An -v -tu1 |
+    awk '{ for (i = 1; i <= NF; i++) b[n++] = $i }
+         END { for (i = 0; i < n; i += 4) printf "%.0f\n", b[i+3] * 16777216 + b[i] * 65536 + b[i+1] * 256 + b[i+2] }'
 }
 
 echo "== installed with dpkg -i"
