@@ -12,10 +12,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 scripts/deps.sh
-if [[ -z "${DISPLAY:-}" ]]; then
-  source scripts/xvfb.sh
-  start_xvfb
-fi
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -32,7 +28,11 @@ cleanup() {
   [[ -n "$installed_here" ]] && dpkg --purge orchard-menu >/dev/null 2>&1 || true
   rm -rf "$work"
 }
-trap 'cleanup; [[ -n "${XVFB_PID:-}" ]] && kill "$XVFB_PID" 2>/dev/null || true' EXIT
+trap cleanup EXIT
+if [[ -z "${DISPLAY:-}" ]]; then
+  source scripts/xvfb.sh
+  start_xvfb
+fi
 
 version=$(sed -n 's/^project(orchard_menu VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 arch=$(dpkg --print-architecture)

@@ -1,4 +1,4 @@
-// The real program on a virtual display: keys typed with xdotool, the
+// The real program on a virtual display: keys typed through XTEST, the
 // screen read back, the marks files on disk checked.
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,7 +10,6 @@
 #include <cstdlib>
 
 #include "tests/app/browser_session.h"
-#include "tests/app/recorder.h"
 
 using namespace testing_support;
 
@@ -28,7 +27,7 @@ class BrowserTest : public BrowserSession {
     ASSERT_TRUE(makeDir(dir + "/beta"));
     ASSERT_TRUE(makeDir(top + "/other"));
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) ASSERT_TRUE(writeFile(dir + "/" + name, name));
-    ASSERT_TRUE(makeDir(home + "/.orchard.menu"));
+    ASSERT_TRUE(makeDir(marksFolder(home)));
   }
 
   std::string marksOf(int selection, const std::vector<int>& marks) const {
@@ -176,7 +175,8 @@ TEST_F(BrowserTest, UpperCaseLettersAndTheMouseDoNothing) {
   startBrowser({dir});
   ASSERT_TRUE(waitForSelection(2, 4));
   type({"Q", "C", "T"});
-  ASSERT_TRUE(xdotool({"mousemove", "200", "300", "click", "1", "click", "3", "mousemove", "900", "500"}));
+  ASSERT_TRUE(clickAt(x, 200, 300, 1));
+  ASSERT_TRUE(clickAt(x, 900, 500, 3));
   // Keys are handled in order: once Down shows, the others have been seen.
   type({"Down"});
   ASSERT_TRUE(waitForView(
@@ -191,8 +191,8 @@ TEST_F(BrowserTest, UpperCaseLettersAndTheMouseDoNothing) {
 TEST_F(BrowserTest, AHeldKeyGivesOneCommand) {
   startBrowser({dir});
   ASSERT_TRUE(waitForSelection(2, 4));
-  // Longer than the server's auto-repeat delay, so repeats are generated.
-  ASSERT_TRUE(xdotool({"keydown", "Down", "sleep", "1.5", "keyup", "Down"}));
+  // Held until the server has repeated it twice.
+  ASSERT_TRUE(holdKey(x, window, "Down", 2));
   type({"q"});
   EXPECT_EQ(0, waitForBrowserExit());
   EXPECT_EQ(marksOf(3, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
@@ -213,7 +213,7 @@ TEST_F(BrowserTest, ClosingTheWindowEndsTheProgramWithoutASave) {
   ASSERT_TRUE(waitForFile(marksPath(dir), saved));
   type({"Down", "Down"});
   ASSERT_TRUE(waitForSelection(4, 2));
-  ASSERT_TRUE(sendCloseRequest(display, std::stoul(windowId)));
+  ASSERT_TRUE(sendCloseRequest(x, window));
   const int status = waitForBrowserExit();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
   // The selection moved after the last save and is not stored.
@@ -234,14 +234,12 @@ TEST_F(BrowserTest, AFirstArgumentThatIsAlsoAToolkitOptionIsTheDirectory) {
 TEST_F(BrowserTest, ResizingRedrawsAtOnceAtTheNewSize) {
   startBrowser({dir});
   ASSERT_TRUE(waitForSelection(2, 4));
-  ASSERT_TRUE(xdotool({"windowsize", windowId, "800", "600"}));
-  Screenshot shot;
-  ListView view;
-  EXPECT_TRUE(waitUntil([&] {
-    shot = grabScreen(display);
-    view = readListView(shot, 800, 600);
-    return view.titleBar && view.anchorRed && view.linesAbove == 2 && view.linesBelow == 4;
-  })) << describe(view);
+  ASSERT_TRUE(resizeWindow(x, window, 800, 600));
+  EXPECT_TRUE(waitForView(
+      [](const ListView& v) {
+        return v.titleBar && v.anchorRed && v.linesAbove == 2 && v.linesBelow == 4;
+      },
+      "the list laid out for 800 x 600", 800, 600));
 }
 
 // Names a shell would act on; the program must hand them over untouched.
