@@ -37,7 +37,7 @@ while getopts "b:d:r:t:s:p:" opt; do
   esac
 done
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORCHARD_BENCH=ON >/dev/null
 if ((${#programs[@]} == 0)); then
   cmake --build "$build" -j2 --target orchard-menu e2e_probe >/dev/null
   programs=("=$(realpath "$build/app/orchard-menu")")

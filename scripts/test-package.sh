@@ -38,6 +38,8 @@ version=$(sed -n 's/^project(orchard_menu VERSION \([0-9.]*\).*/\1/p' CMakeLists
 arch=$(dpkg --print-architecture)
 deb="orchard-menu_${version}_${arch}.deb"
 window_class=$(sed -n 's/^StartupWMClass=//p' packaging/orchard-menu.desktop)
+icon_sizes=$(sed -n 's/^set(ORCHARD_ICON_SIZES \(.*\))$/\1/p' CMakeLists.txt)
+[[ -n "$icon_sizes" ]] || { echo "no ORCHARD_ICON_SIZES in CMakeLists.txt" >&2; exit 1; }
 
 echo "== a configure for installing needs none of the test or benchmark packages"
 check "plain configure with GoogleTest and Google Benchmark hidden" \
@@ -60,7 +62,7 @@ expected=(
   "usr/share/doc/orchard-menu/copyright|text"
   "usr/share/doc/orchard-menu/changelog.gz|gzip compressed data, max compression"
 )
-for size in 16 32 48 64 96 256; do
+for size in $icon_sizes; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/orchard-menu.png|PNG image data, $size x $size,")
 done
 expected_list=$(printf '%s\n' "${expected[@]}" | cut -d'|' -f1 | sort)
@@ -149,7 +151,7 @@ check_window() {
   check "$binary: window found" test -n "$window"
   check "$binary: WM_CLASS is \"$window_class\", \"$window_class\" (StartupWMClass)" \
     test "$class" = "WM_CLASS(STRING) = \"$window_class\", \"$window_class\""
-  for size in 16 32 48 64 96 256; do
+  for size in $icon_sizes; do
     check "$binary: _NET_WM_ICON holds $size x $size" grep -qx "Icon ($size x $size)" <<<"$icons"
   done
   # The first image, pixel by pixel as ARGB, against the committed picture:
