@@ -7,6 +7,7 @@
 #include "app/entry.h"
 #include "app/frame.h"
 #include "app/leak_check.h"
+#include "app/window_identity.h"
 #include "browser/browser_state.h"
 
 int runBrowser(int argc, char** argv) {
@@ -27,6 +28,7 @@ int runBrowser(int argc, char** argv) {
   checkLeaksBeforeToolkitExit();
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
   browserState.windowId = glutCreateWindow("orchard.menu");
+  setWindowIdentity();
 
   printStartupLines(argc > 0 && argv[0] ? argv[0] : fallbackName);
 

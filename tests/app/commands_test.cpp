@@ -238,20 +238,6 @@ TEST_F(CommandsTest, ActivatingDirectoriesOpensThem) {
   EXPECT_TRUE(readLaunchRecords(root + "/record").empty());
 }
 
-TEST_F(CommandsTest, GoingToTheParentAndBackRestoresMarksAndSelection) {
-  open(dir);
-  browserState.selection = 5;
-  runCommand(Command::toggleMark);
-  browserState.selection = 4;  // moved after the last save
-  runCommand(Command::goToParent);
-  EXPECT_EQ(top, browserState.currentDirectory);
-  runCommand(Command::goToParent);
-  EXPECT_EQ(root, browserState.currentDirectory);
-  open(dir);
-  EXPECT_EQ(4, browserState.selection);
-  EXPECT_EQ((std::vector<int32_t>{0, 0, 0, 0, 0, 1, 0}), browserState.marks);
-}
-
 TEST_F(CommandsTest, TheParentOfTheRootIsTheRoot) {
   open("/");
   runCommand(Command::goToParent);

@@ -37,50 +37,19 @@ bool syncOk(Display* d) {
   return lastError == 0;
 }
 
-void maskShape(unsigned long mask, int& shift, int& bits) {
-  shift = 0;
-  bits = 0;
-  if (mask == 0) return;
-  while (!(mask & 1ul)) {
-    mask >>= 1;
-    ++shift;
-  }
-  while (mask & 1ul) {
-    mask >>= 1;
-    ++bits;
-  }
-}
-
-uint8_t channel(unsigned long pixel, int shift, int bits) {
-  if (bits == 0) return 0;
-  const unsigned long value = (pixel >> shift) & ((1ul << bits) - 1);
-  return static_cast<uint8_t>(value * 255 / ((1ul << bits) - 1));
-}
-
-// The key codes to hold, modifiers first, for an xdotool-style key name;
-// empty when the name is unknown.
+// The key codes to hold, modifiers first, for an xdotool-style key name
+// ("ctrl+j", "Q"); empty when the name is unknown.
 std::vector<KeyCode> keyCodesFor(Display* d, const std::string& key) {
   std::vector<KeyCode> codes;
   std::string name = key;
-  for (bool more = true; more;) {
-    more = false;
-    for (const auto& [prefix, modifier] : {std::pair<const char*, KeySym>{"ctrl+", XK_Control_L},
-                                           std::pair<const char*, KeySym>{"shift+", XK_Shift_L}}) {
-      const std::string p = prefix;
-      if (name.size() > p.size() && name.compare(0, p.size(), p) == 0) {
-        codes.push_back(XKeysymToKeycode(d, modifier));
-        name = name.substr(p.size());
-        more = true;
-      }
-    }
+  if (name.size() > 5 && name.compare(0, 5, "ctrl+") == 0) {
+    codes.push_back(XKeysymToKeycode(d, XK_Control_L));
+    name = name.substr(5);
   }
   const KeySym sym = XStringToKeysym(name.c_str());
-  if (sym == NoSymbol) return {};
-  const KeyCode code = XKeysymToKeycode(d, sym);
+  const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(d, sym);
   if (code == 0) return {};
-  if (XkbKeycodeToKeysym(d, code, 0, 0) != sym && XkbKeycodeToKeysym(d, code, 0, 1) == sym) {
-    codes.push_back(XKeysymToKeycode(d, XK_Shift_L));
-  }
+  if (XkbKeycodeToKeysym(d, code, 0, 0) != sym) codes.push_back(XKeysymToKeycode(d, XK_Shift_L));
   codes.push_back(code);
   return codes;
 }
@@ -130,7 +99,7 @@ unsigned long findViewableWindow(XClient& client, const std::string& title) {
   unsigned long found = 0;
   for (unsigned int i = 0; i < count && found == 0; ++i) {
     char* name = nullptr;
-    lastError = 0;
+
     if (XFetchName(d, children[i], &name) && name) {
       XWindowAttributes attributes;
       if (title == name && XGetWindowAttributes(d, children[i], &attributes) &&
@@ -184,9 +153,16 @@ bool holdKey(XClient& client, unsigned long window, const std::string& key, int 
     XNextEvent(d, &event);
     if (event.type == KeyPress && event.xkey.keycode == codes[0]) ++presses;
   }
-  XTestFakeKeyEvent(d, codes[0], False, 0);
   XSelectInput(d, window, NoEventMask);
   return syncOk(d) && ok && presses >= 1 + repeats;
+}
+
+bool releaseKey(XClient& client, const std::string& key) {
+  Display* d = dpy(client);
+  const std::vector<KeyCode> codes = keyCodesFor(d, key);
+  if (codes.size() != 1) return false;
+  XTestFakeKeyEvent(d, codes[0], False, 0);
+  return syncOk(d);
 }
 
 bool clickAt(XClient& client, int x, int y, int button) {
@@ -207,26 +183,23 @@ Screenshot grabRect(XClient& client, int left, int top, int width, int height) {
   left = std::max(left, 0);
   top = std::max(top, 0);
   if (right <= left || bottom <= top) return shot;
-  lastError = 0;
+
   XImage* image = XGetImage(d, DefaultRootWindow(d), left, top, static_cast<unsigned>(right - left),
                             static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
   if (!image) return shot;
-  int rs, rb, gs, gb, bs, bb;
-  maskShape(image->red_mask, rs, rb);
-  maskShape(image->green_mask, gs, gb);
-  maskShape(image->blue_mask, bs, bb);
   shot.left = left;
   shot.top = top;
   shot.width = image->width;
   shot.height = image->height;
   shot.rgb.resize(static_cast<std::size_t>(shot.width) * static_cast<std::size_t>(shot.height) * 3);
   std::size_t i = 0;
+  // The tests' Xvfb screens are 24-bit TrueColor: 0xRRGGBB pixels.
   for (int y = 0; y < shot.height; ++y) {
     for (int x = 0; x < shot.width; ++x) {
       const unsigned long p = XGetPixel(image, x, y);
-      shot.rgb[i++] = channel(p, rs, rb);
-      shot.rgb[i++] = channel(p, gs, gb);
-      shot.rgb[i++] = channel(p, bs, bb);
+      shot.rgb[i++] = static_cast<uint8_t>(p >> 16);
+      shot.rgb[i++] = static_cast<uint8_t>(p >> 8);
+      shot.rgb[i++] = static_cast<uint8_t>(p);
     }
   }
   XDestroyImage(image);

@@ -46,17 +46,21 @@ unsigned long findViewableWindow(XClient& client, const std::string& title);
 bool focusWindow(XClient& client, unsigned long window);
 
 // Presses and releases one key, named as xdotool names keys: an X keysym
-// name ("Down", "BackSpace", "q", "Q") with optional "ctrl+" / "shift+"
-// prefixes. Shift is added when the keysym needs it. The server stamps
+// name ("Down", "BackSpace", "q", "Q"), optionally with a "ctrl+" prefix.
+// Shift is added when the keysym needs it. The server stamps
 // each press at least a few milliseconds after the previous release, so
 // the toolkit never takes two presses of one key for auto-repeat. False
 // when the name is unknown or the server refused the events.
 bool pressKey(XClient& client, const std::string& key);
 
-// Holds `key` down until the server has auto-repeated it at least
-// `repeats` times on `window` (seen as extra presses), then releases it.
-// False when no repeat arrived within the wait limit.
+// Presses `key` and keeps it down until the server has auto-repeated it
+// at least `repeats` times on `window` (seen as extra presses). It goes on
+// repeating until another key is pressed, which takes the repeat over
+// and ends it on its release. False when no repeat arrived within the
+// wait limit. releaseKey() lets it go.
 bool holdKey(XClient& client, unsigned long window, const std::string& key, int repeats);
+// Releases a held `key`.
+bool releaseKey(XClient& client, const std::string& key);
 
 // Moves the pointer to (x, y) and clicks `button` there.
 bool clickAt(XClient& client, int x, int y, int button);

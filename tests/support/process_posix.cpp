@@ -60,6 +60,21 @@ std::vector<std::string> splitOn(const std::string& text, char separator) {
   return parts;
 }
 
+// The fields of /proc/PID/stat after the command name, which may hold
+// blanks and parentheses: state, parent, process group, session.
+struct StatFields {
+  char state = '?';
+  long parent = 0, group = 0, session = 0;
+};
+StatFields statFields(const std::string& stat) {
+  StatFields fields;
+  const std::size_t close = stat.rfind(')');
+  if (close == std::string::npos) return fields;
+  std::istringstream(stat.substr(close + 1)) >> fields.state >> fields.parent >> fields.group >>
+      fields.session;
+  return fields;
+}
+
 }  // namespace
 
 void putVariable(const std::string& name, const std::optional<std::string>& value) {
@@ -238,16 +253,8 @@ std::vector<ProcessInfo> childrenOf(int parent) {
   while (struct dirent* entry = readdir(proc)) {
     const std::string name = entry->d_name;
     if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
-    const std::string stat = readFile("/proc/" + name + "/stat");
-    // The command name may hold blanks and parentheses: fields follow the
-    // last ')'.
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream fields(stat.substr(close + 1));
-    char state = '?';
-    long ppid = 0;
-    fields >> state >> ppid;
-    if (ppid == parent) children.push_back({std::stoi(name), state});
+    const StatFields fields = statFields(readFile("/proc/" + name + "/stat"));
+    if (fields.parent == parent) children.push_back({std::stoi(name), fields.state});
   }
   closedir(proc);
   return children;
@@ -294,16 +301,9 @@ std::vector<LaunchRecord> readLaunchRecords(const std::string& recordDir) {
     if (!cwd.empty() && cwd.back() == '\n') cwd.pop_back();
     record.workingDirectory = cwd;
     record.copiedFile = readFile(base + "copy");
-    const std::string stat = readFile(base + "stat");
-    const std::size_t close = stat.rfind(')');
-    if (close != std::string::npos) {
-      std::istringstream fields(stat.substr(close + 1));
-      char state = 0;
-      long ppid = 0, group = 0, session = 0;
-      fields >> state >> ppid >> group >> session;
-      record.processGroup = static_cast<int>(group);
-      record.session = static_cast<int>(session);
-    }
+    const StatFields fields = statFields(readFile(base + "stat"));
+    record.processGroup = static_cast<int>(fields.group);
+    record.session = static_cast<int>(fields.session);
     records.push_back(record);
   }
   return records;
