@@ -33,14 +33,16 @@ toolchain=$repo/cmake/mingw-w64.cmake
 fetch_sources() {
   local apt=$cache/apt
   mkdir -p "$apt/lists/partial" "$apt/archives/partial" "$apt/cache" "$cache/src"
-  apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT) $(ORIGIN) $(TARGET_OF)' |
-    awk '$4 == "Debian" && $5 == "deb" { print "deb-src " $1 " " $2 " " $3 }' |
-    sort -u >"$apt/sources.list"
-  if [[ ! -s $apt/sources.list ]]; then
-    # No lists downloaded yet: take the archives straight from the sources.
-    grep -hsE '^(deb|URIs:|Suites:)' /etc/apt/sources.list /etc/apt/sources.list.d/*.sources |
-      awk '/^deb / && $2 ~ /debian/ { print "deb-src " $2 " " $3 " main" }' | sort -u >"$apt/sources.list"
-  fi
+  # The machine's own Debian archives, as apt knows them from its lists;
+  # a machine that never fetched its lists does so first.
+  local attempt
+  for attempt in 1 2; do
+    apt-get indextargets --format '$(TARGET_OF)|$(ORIGIN)|$(REPO_URI)|$(RELEASE)|$(COMPONENT)' |
+      awk -F'|' '$1 == "deb" && $2 == "Debian" { print "deb-src " $3 " " $4 " " $5 }' |
+      sort -u >"$apt/sources.list"
+    [[ -s $apt/sources.list || $attempt == 2 ]] && break
+    if [[ $(id -u) -eq 0 ]]; then apt-get update -qq; else sudo apt-get update -qq; fi
+  done
   [[ -s $apt/sources.list ]] || { echo "No Debian archive found in the apt sources" >&2; exit 1; }
   local opts=(-o Dir::Etc::sourcelist="$apt/sources.list" -o Dir::Etc::sourceparts=-
               -o Dir::State::lists="$apt/lists" -o Dir::Cache="$apt/cache"
