@@ -8,6 +8,7 @@ packages=(
   freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   nettle-dev googletest libgtest-dev libbenchmark-dev libpng-dev
   xvfb xdotool x11-utils libx11-dev imagemagick xdg-utils
+  clang libclang-rt-dev
 )
 
 missing=()
