@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "bench/private_home.h"
 #include "browser/browser_state.h"
 #include "zub/settings.h"
 
@@ -89,20 +90,6 @@ BENCHMARK(BM_SaveAndLoad)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMilliseco
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* base = getenv("TMPDIR");
-  std::string root = std::string(base && *base ? base : "/tmp") + "/orchard-marks-bench-XXXXXX";
-  if (!mkdtemp(root.data())) return 1;
-  const std::string home = root + "/home";
-  mkdir(home.c_str(), 0700);
-  setenv("HOME", home.c_str(), 1);
-  unsetenv("APPDATA");
-  unsetenv("USERPROFILE");
-  unsetenv("HOMEPATH");
-
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::error_code ec;
-  std::filesystem::remove_all(root, ec);
-  return ec ? 1 : 0;
+  std::string root;
+  return runBenchmarksInPrivateHome(argc, argv, "orchard-marks-bench", root);
 }
