@@ -219,10 +219,6 @@ bool replaceFile(const std::string& path, const char* data, size_t size) {
   return writeWhole(path, &old, data, size);
 }
 
-bool replaceFile(const std::string& path, const std::string& content) {
-  return replaceFile(path, content.data(), content.size());
-}
-
 bool createFile(const std::string& path, const char* data, size_t size) {
   return writeWhole(path, nullptr, data, size);
 }
