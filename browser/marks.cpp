@@ -33,32 +33,36 @@ struct MarksReader {
   char buffer[1 << 16];
 
   static bool isSpace(int c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    return c <= ' ' && (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f');
   }
   static bool isDigit(int c) { return c >= '0' && c <= '9'; }
 
+  // Moves what is unread to the front and reads more behind it; false when
+  // the stream has nothing more.
+  bool refill() {
+    if (streamEnded) return false;
+    std::memmove(buffer, buffer + pos, end - pos);
+    end -= pos;
+    pos = 0;
+    const size_t got = fread(buffer + end, 1, sizeof buffer - end, stream);
+    if (got == 0) streamEnded = true;
+    end += got;
+    return got > 0;
+  }
   // The byte `offset` places ahead, or -1 past the end of the stream.
   int peek(size_t offset) {
-    if (end - pos <= offset) {
-      if (streamEnded) return -1;
-      std::memmove(buffer, buffer + pos, end - pos);
-      end -= pos;
-      pos = 0;
-      while (end <= offset && !streamEnded) {
-        const size_t got = fread(buffer + end, 1, sizeof buffer - end, stream);
-        if (got == 0) streamEnded = true;
-        end += got;
-      }
-      if (end <= offset) return -1;
-    }
+    while (end - pos <= offset)
+      if (!refill()) return -1;
     return static_cast<unsigned char>(buffer[pos + offset]);
   }
   void skipSpace() {
-    while (isSpace(peek(0))) ++pos;
+    do {
+      while (pos < end && isSpace(static_cast<unsigned char>(buffer[pos]))) ++pos;
+    } while (pos == end && refill());
   }
   bool atEnd() {
     skipSpace();
-    return peek(0) < 0;
+    return pos == end;
   }
   // A signed decimal; false (nothing consumed) when there is none. Values
   // beyond 32 bits are clamped rather than wrapped.
@@ -70,8 +74,10 @@ struct MarksReader {
     const bool negative = first == '-';
     pos += signed_ ? 1 : 0;
     int64_t value = 0;
-    for (int c; isDigit(c = peek(0)); ++pos)
-      if (value <= INT64_C(1) << 40) value = value * 10 + (c - '0');
+    do {
+      for (; pos < end && isDigit(buffer[pos]); ++pos)
+        if (value <= INT64_C(1) << 40) value = value * 10 + (buffer[pos] - '0');
+    } while (pos == end && refill());
     if (negative) value = -value;
     out = static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
     return true;
@@ -82,10 +88,12 @@ struct MarksReader {
     skipSpace();
     char text[entryKeyLength];
     size_t length = 0;
-    for (int c; (c = peek(0)) >= 0 && !isSpace(c); ++pos) {
-      if (length < entryKeyLength) text[length] = static_cast<char>(c);
-      ++length;
-    }
+    do {
+      for (; pos < end && !isSpace(static_cast<unsigned char>(buffer[pos])); ++pos) {
+        if (length < entryKeyLength) text[length] = buffer[pos];
+        ++length;
+      }
+    } while (pos == end && refill());
     return length == entryKeyLength && zub::parseHex(text, length, key);
   }
 };
