@@ -7,7 +7,8 @@ packages=(
   build-essential cmake pkg-config
   freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   nettle-dev googletest libgtest-dev libbenchmark-dev libpng-dev
-  xvfb xdotool x11-utils libx11-dev imagemagick xdg-utils
+  xvfb xdotool x11-utils libx11-dev libxtst-dev imagemagick xdg-utils
+  librsvg2-bin
   clang libclang-rt-dev
 )
 

@@ -34,21 +34,30 @@ start_xvfb
 shot="${ORCHARD_SCREENSHOT:-${TMPDIR:-/tmp}/orchard-menu.png}"
 "$bin" "$@" &
 pid=$!
-window=""
-for _ in $(seq 1 200); do
+
+# The title bar is drawn last into the back buffer and the frame is shown
+# whole, so its colour at the window's top-right corner means the first
+# frame is on the screen.
+frame_shown() {
+  local pixel
+  pixel=$(import -silent -window root -crop 1x1+1912+8 -depth 8 txt:- 2>/dev/null | tail -n1)
+  [[ "$pixel" =~ \(([0-9]+),([0-9]+),([0-9]+) ]] || return 1
+  local r=${BASH_REMATCH[1]} g=${BASH_REMATCH[2]} b=${BASH_REMATCH[3]}
+  (( r <= 3 && g >= 22 && g <= 28 && b >= 48 && b <= 54 ))
+}
+
+shown=""
+for _ in $(seq 1 600); do
   kill -0 "$pid" 2>/dev/null || break
-  window=$(xdotool search --name '^orchard\.menu$' 2>/dev/null | head -n1 || true)
-  [[ -n "$window" ]] && break
+  if frame_shown; then shown=1; break; fi
   sleep 0.1
 done
 status=0
-if [[ -n "$window" ]]; then
-  # The first frame is drawn as the window maps; give it a moment to land.
-  sleep 1
+if [[ -n "$shown" ]]; then
   import -window root "$shot"
   echo "Screenshot of orchard.menu saved to $shot"
 else
-  echo "orchard.menu did not open its window" >&2
+  echo "orchard.menu did not show its first frame" >&2
   status=1
 fi
 kill "$pid" 2>/dev/null || true

@@ -2,6 +2,7 @@
 # Builds everything and runs the whole test suite twice: once as built for
 # use, once under AddressSanitizer and UndefinedBehaviorSanitizer.
 # Starts its own virtual X display for the window and drawing tests.
+# Further checks (one script each) go at the end, one line per check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -10,16 +11,22 @@ start_xvfb
 echo "Tests draw on virtual display $DISPLAY"
 
 jobs=$(nproc)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs"
-(cd build && ctest --output-on-failure -j"$jobs")
+# Configures, builds and runs the suite in build folder $1 with the CMake
+# options that follow.
+run_suite() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs")
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DORCHARD_SANITIZE=ON -DORCHARD_BENCH=OFF >/dev/null
-cmake --build build-sanitize -j"$jobs"
-(cd build-sanitize && ctest --output-on-failure -j"$jobs")
+run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DORCHARD_SANITIZE=ON -DORCHARD_BENCH=OFF
 
-# The libFuzzer targets, about 30 s each.
-scripts/test-fuzz.sh
+# Further checks.
+scripts/test-fuzz.sh  # the libFuzzer targets, about 30 s each

@@ -4,22 +4,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
-
-#include "tests/app/recorder.h"
-#include "zub/settings.h"
 
 namespace testing_support {
 
 bool ListView::marked(int band) const {
-  for (int b : markedBands) {
-    if (b == band) return true;
-  }
-  return false;
+  return std::find(markedBands.begin(), markedBands.end(), band) != markedBands.end();
 }
 
 namespace {
+
+// Lines start in the second cell column; their first sixteen cells show
+// whether a line has text, and the first of them holds the "*" of a mark.
+constexpr int kTextLeft = 32;
+constexpr int kTextRight = kTextLeft + 16 * 32;
+constexpr int kTitleBarHeight = 32;
 
 struct BandCount {
   int white = 0;
@@ -30,22 +31,26 @@ struct BandCount {
 bool isWhite(int r, int g, int b) { return r >= 200 && g >= 200 && b >= 200; }
 bool isRed(int r, int g, int b) { return r >= 200 && g <= 60 && b <= 60; }
 
-// Band k spans window y (from the bottom) anchor + 32k to anchor + 32k + 32.
-BandCount countBand(const Screenshot& shot, int width, int height, int k) {
+// Band k spans window y (from the bottom) anchor + 32k to anchor + 32k + 32;
+// the part under the title bar is fetched from the screen.
+BandCount countBand(XClient& client, int width, int height, int k) {
   BandCount count;
   const int anchor = static_cast<int>(static_cast<float>(height) * 0.5f - 20.0f);
   const int bottomY = anchor + 32 * k;
-  const int topRow = height - (bottomY + 32);
-  const int endRow = height - bottomY;
-  for (int row = std::max(topRow, 32); row < std::min(endRow, height); ++row) {
-    for (int x = 32; x < std::min(width, shot.width); ++x) {
-      int r, g, b;
-      shot.pixel(x, row, r, g, b);
+  const int topRow = std::max(height - (bottomY + 32), kTitleBarHeight);
+  const int endRow = std::min(height - bottomY, height);
+  const int right = std::min(width, kTextRight);
+  if (endRow <= topRow || right <= kTextLeft) return count;
+  const Screenshot shot = grabRect(client, kTextLeft, topRow, right - kTextLeft, endRow - topRow);
+  for (int row = topRow; row < endRow; ++row) {
+    for (int x = kTextLeft; x < right; ++x) {
+      int r = 0, g = 0, b = 0;
+      if (!shot.pixel(x, row, r, g, b)) continue;
       const bool white = isWhite(r, g, b);
       const bool red = isRed(r, g, b);
       count.white += white;
       count.red += red;
-      if (x < 64 && (white || red)) ++count.starInk;
+      if (x < kTextLeft + 32 && (white || red)) ++count.starInk;
     }
   }
   return count;
@@ -53,35 +58,40 @@ BandCount countBand(const Screenshot& shot, int width, int height, int k) {
 
 }  // namespace
 
-ListView readListView(const Screenshot& shot, int width, int height) {
+ListView readListView(XClient& client, int width, int height) {
   ListView view;
-  if (shot.width < width || shot.height < height) return view;
   constexpr int ink = 20;  // pixels: more than stray edges, less than one glyph
-  const BandCount anchor = countBand(shot, width, height, 0);
+  const BandCount anchor = countBand(client, width, height, 0);
   view.anchorText = anchor.white + anchor.red > ink;
   view.anchorRed = anchor.red > ink;
   if (anchor.starInk > ink) view.markedBands.push_back(0);
   for (int k = 1; 32 * k < height; ++k) {
-    const BandCount band = countBand(shot, width, height, k);
+    const BandCount band = countBand(client, width, height, k);
     if (band.white <= ink) break;
     ++view.linesAbove;
     if (band.starInk > ink) view.markedBands.push_back(k);
   }
   for (int k = -1; -32 * k < height; --k) {
-    const BandCount band = countBand(shot, width, height, k);
+    const BandCount band = countBand(client, width, height, k);
     if (band.white <= ink) break;
     ++view.linesBelow;
     if (band.starInk > ink) view.markedBands.push_back(k);
   }
-  int r, g, b;
-  shot.pixel(width - 8, 8, r, g, b);
-  view.titleBar = r <= 3 && std::abs(g - 25) <= 3 && std::abs(b - 51) <= 3;
+  // The bar's top row: the title's glyphs keep their top texel row empty,
+  // and even the shadow, half a pixel higher, only reaches row 1; any
+  // other row shows the title wherever its text (the directory) is long.
+  int& r = view.barPixel[0];
+  int& g = view.barPixel[1];
+  int& b = view.barPixel[2];
+  view.titleBar = grabRect(client, width - 8, 0, 1, 1).pixel(width - 8, 0, r, g, b) && r <= 3 &&
+                  std::abs(g - 25) <= 3 && std::abs(b - 51) <= 3;
   return view;
 }
 
 std::string describe(const ListView& view) {
   std::ostringstream out;
-  out << "title bar " << view.titleBar << ", " << view.linesAbove << " above, "
+  out << "title bar " << view.titleBar << " (" << view.barPixel[0] << " " << view.barPixel[1] << " "
+      << view.barPixel[2] << "), " << view.linesAbove << " above, "
       << view.linesBelow << " below, anchor text " << view.anchorText << " red "
       << view.anchorRed << ", marked bands:";
   for (int b : view.markedBands) out << " " << b;
@@ -115,10 +125,14 @@ void BrowserSession::SetUp() {
   while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
   ASSERT_FALSE(number.empty()) << "Xvfb did not report a display";
   display = ":" + number;
+  std::string why;
+  ASSERT_TRUE(connectTo(x, display, why)) << why;
 }
 
 void BrowserSession::TearDown() {
   killAndReap(browser);
+  // The connection goes before its server, which Xlib would not survive.
+  disconnect(x);
   if (xvfb > 0) {
     kill(xvfb, SIGTERM);
     int status = 0;
@@ -142,51 +156,37 @@ void BrowserSession::startBrowser(const std::vector<std::string>& arguments,
   ASSERT_GT(child.pid, 0);
   browser = child.pid;
 
-  int code = -1;
-  const std::string found =
-      runTool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "^orchard\\.menu$"},
-              environmentWith({"DISPLAY=" + display}, {}), code, std::chrono::seconds(60));
-  ASSERT_EQ(0, code) << "no window named orchard.menu appeared";
-  windowId = found.substr(0, found.find('\n'));
-  ASSERT_FALSE(windowId.empty());
-  // No window manager: keys typed through XTEST go to the focused window.
-  // Focus fails (BadMatch) until the window is viewable, which on a busy
-  // machine can be a moment after it appears, so ask again until it takes.
-  ASSERT_TRUE(waitUntil([&] { return xdotool({"windowfocus", "--sync", windowId}); },
-                        std::chrono::seconds(20)))
-      << "the window never took the focus";
+  window = 0;
+  waitUntil([&] { return (window = findViewableWindow(x, "orchard.menu")) != 0; },
+            std::chrono::seconds(60));
+  ASSERT_NE(0u, window) << "no viewable window named orchard.menu appeared";
+  // No window manager: keys go to the focused window, and a key sent
+  // before the focus is taken would go elsewhere.
+  ASSERT_TRUE(waitUntil([&] { return focusWindow(x, window); })) << "the window never took the focus";
   startupOutput = readLines(child.stdoutFd, 4);
   close(child.stdoutFd);
   ASSERT_TRUE(waitForView([](const ListView& v) { return v.titleBar; }, "the first frame"));
 }
 
-bool BrowserSession::xdotool(const std::vector<std::string>& arguments) {
-  std::vector<std::string> argv = {"xdotool"};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  int code = -1;
-  runTool(argv, environmentWith({"DISPLAY=" + display}, {}), code);
-  return code == 0;
-}
-
 void BrowserSession::type(const std::vector<std::string>& keys) {
   for (const std::string& key : keys) {
-    ASSERT_TRUE(xdotool({"key", key})) << key;
+    ASSERT_TRUE(pressKey(x, key)) << key;
   }
 }
 
 ::testing::AssertionResult BrowserSession::waitForView(
-    const std::function<bool(const ListView&)>& predicate, const std::string& what) {
+    const std::function<bool(const ListView&)>& predicate, const std::string& what, int width,
+    int height) {
   ListView last;
-  Screenshot shot;
-  const bool ok = waitUntil([&] {
-    shot = grabScreen(display);
-    last = readListView(shot);
-    return predicate(last);
-  });
-  if (ok) return ::testing::AssertionSuccess();
+  if (waitUntil([&] {
+        last = readListView(x, width, height);
+        return predicate(last);
+      })) {
+    return ::testing::AssertionSuccess();
+  }
   // Beside the temporary folder, which goes away with the test.
   const std::string saved = root + "-failed-screen.ppm";
-  writePpm(shot, saved);
+  writePpm(grabRect(x, 0, 0, 1920, 1080), saved);
   return ::testing::AssertionFailure() << "waiting for " << what << ", the screen shows "
                                        << describe(last) << " (saved as " << saved << ")";
 }
@@ -198,19 +198,6 @@ void BrowserSession::type(const std::vector<std::string>& keys) {
       },
       "the red line with " + std::to_string(above) + " lines above and " +
           std::to_string(below) + " below");
-}
-
-std::string BrowserSession::marksPath(const std::string& directory) const {
-  return home + "/.orchard.menu/" + zub::digestHex(directory);
-}
-
-std::string BrowserSession::marksText(const std::vector<std::string>& names, int selection,
-                                      const std::vector<int>& marks) {
-  std::string text = std::to_string(names.size()) + "\n" + std::to_string(selection) + "\n";
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    text += zub::digestHex(names[i]) + " " + std::to_string(marks[i]) + "\n";
-  }
-  return text + "\n";
 }
 
 ::testing::AssertionResult BrowserSession::waitForFile(const std::string& path,

@@ -1,34 +1,37 @@
-// The real orchard-menu binary on a virtual X display of its own, driven
-// with xdotool and read back through screenshots and its marks files.
+// The real orchard-menu binary on a virtual X display of its own, typed at
+// through XTEST and read back through the screen rows a check needs and
+// its marks files.
 #pragma once
-
-#include <sys/types.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "tests/app/test_support.h"
-#include "tests/app/x11_helper.h"
+#include "tests/app/x_client.h"
+#include "tests/support/process.h"
+#include "tests/support/support.h"
 
 namespace testing_support {
 
-// What one screenshot shows of the list around the anchor line. Band k is
-// the 32-pixel line k steps above the anchor (k < 0: below it).
+// What the screen shows of the list around the anchor line. Band k is the
+// 32-pixel line k steps above the anchor (k < 0: below it).
 struct ListView {
   int linesAbove = 0;      // text bands directly above the anchor line
   int linesBelow = 0;      // text bands directly below it
   bool anchorText = false; // anything (white or red) on the anchor line
   bool anchorRed = false;  // the selected line is drawn there
   bool titleBar = false;   // the title bar colour along the top
+  int barPixel[3] = {-1, -1, -1};  // where titleBar was read
   std::vector<int> markedBands;  // bands whose first cell shows the "*"
   bool marked(int band) const;
 };
 
-// `shot` read as a browser frame in a window of `width` x `height` at the
-// screen's top-left corner.
-ListView readListView(const Screenshot& shot, int width = 1920, int height = 1080);
+// The browser frame in a window of `width` x `height` at the screen's
+// top-left corner, read band by band outward from the anchor line: only
+// the rows up to the first empty band on each side are fetched.
+ListView readListView(XClient& client, int width = 1920, int height = 1080);
 std::string describe(const ListView& view);
 
 class BrowserSession : public ::testing::Test {
@@ -37,27 +40,28 @@ class BrowserSession : public ::testing::Test {
   void TearDown() override;
 
   // Starts the browser with `arguments` in working directory `cwd` (default
-  // `work`), waits for its window and first frame, reads its four lines.
+  // `work`), waits until its window is viewable and holds the focus and
+  // its first frame is drawn, and reads its four start-up lines.
   void startBrowser(const std::vector<std::string>& arguments,
                     const std::string& cwd = std::string());
 
-  // Types X key names (xdotool syntax), one after the other.
+  // Types keys (X key names, "ctrl+j" style) one after the other.
   void type(const std::vector<std::string>& keys);
-  // xdotool with the session's display; true when it exits with 0.
-  bool xdotool(const std::vector<std::string>& arguments);
 
-  // Polls the screen until `predicate` holds for its ListView; on time-out
-  // a failure that shows the last view (and keeps a PPM of it).
+  // Polls the screen until `predicate` holds for its ListView (read for a
+  // window of `width` x `height`); on time-out a failure that shows the
+  // last view and keeps a picture of the screen.
   ::testing::AssertionResult waitForView(const std::function<bool(const ListView&)>& predicate,
-                                         const std::string& what);
+                                         const std::string& what, int width = 1920,
+                                         int height = 1080);
   // The common case: `above` lines above the red anchor line, `below` under it.
   ::testing::AssertionResult waitForSelection(int above, int below);
 
-  // The marks file of `directory` (absolute, normalised) and its content
-  // as the browser writes it.
-  std::string marksPath(const std::string& directory) const;
-  static std::string marksText(const std::vector<std::string>& names, int selection,
-                               const std::vector<int>& marks);
+  // The marks file of `directory` (absolute, normalised) under `home`.
+  std::string marksPath(const std::string& directory) const {
+    return testing_support::marksPath(home, directory);
+  }
+  // Polls until file `path` holds exactly `content`.
   ::testing::AssertionResult waitForFile(const std::string& path, const std::string& content);
 
   // Waits for the browser to end; its raw wait status, or -1 on time-out.
@@ -73,9 +77,10 @@ class BrowserSession : public ::testing::Test {
   TempDir temp;
   std::string root, home, work, bin, record;
   std::string display;
-  pid_t xvfb = -1;
-  pid_t browser = -1;
-  std::string windowId;
+  XClient x;
+  int xvfb = -1;
+  int browser = -1;
+  unsigned long window = 0;
   std::string startupOutput;
 };
 

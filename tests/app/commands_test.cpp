@@ -1,52 +1,19 @@
 // The key tables and the commands on the real browser state, without a
 // window: real directories, HOME in a temporary folder, a stand-in opener.
-#include <GL/freeglut.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
-#include <map>
 
 #include <gtest/gtest.h>
 
 #include "app/commands.h"
 #include "browser/browser_state.h"
-#include "tests/app/recorder.h"
-#include "tests/app/test_support.h"
-#include "zub/settings.h"
+#include "tests/support/process.h"
+#include "tests/support/support.h"
 
 using namespace testing_support;
 
 namespace {
-
-TEST(KeyTable, CharacterKeysAreBoundExactlyAsListed) {
-  const std::map<int, Command> bound = {
-      {8, Command::goToParent}, {127, Command::goToParent}, {10, Command::activate},
-      {13, Command::activate},  {27, Command::quit},        {'q', Command::quit},
-      {'c', Command::clearMarks}, {'t', Command::toggleMark},
-  };
-  for (int key = 0; key < 256; ++key) {
-    SCOPED_TRACE(key);
-    const auto it = bound.find(key);
-    const Command expected = it == bound.end() ? Command::none : it->second;
-    EXPECT_EQ(expected, commandForKey(static_cast<unsigned char>(key)));
-  }
-  // Upper case is not folded onto the bindings.
-  for (unsigned char key : {'Q', 'C', 'T'}) EXPECT_EQ(Command::none, commandForKey(key));
-}
-
-TEST(KeyTable, SpecialKeysAreTheArrowsOnly) {
-  const std::map<int, Command> bound = {
-      {GLUT_KEY_LEFT, Command::toggleMark}, {GLUT_KEY_UP, Command::moveUp},
-      {GLUT_KEY_RIGHT, Command::toggleMark}, {GLUT_KEY_DOWN, Command::moveDown},
-  };
-  for (int key = -2; key < 0x200; ++key) {
-    SCOPED_TRACE(key);
-    const auto it = bound.find(key);
-    const Command expected = it == bound.end() ? Command::none : it->second;
-    EXPECT_EQ(expected, commandForSpecialKey(key));
-  }
-}
 
 // dir holds ".", "..", alpha/, beta/, a.txt, b.txt, c.txt, in that order.
 class CommandsTest : public ::testing::Test {
@@ -57,7 +24,7 @@ class CommandsTest : public ::testing::Test {
     home = root + "/home";
     top = root + "/top";
     dir = top + "/dir";
-    ASSERT_TRUE(makeDir(home + "/.orchard.menu"));
+    ASSERT_TRUE(makeDir(marksFolder(home)));
     ASSERT_TRUE(makeDir(dir + "/alpha"));
     ASSERT_TRUE(makeDir(dir + "/beta"));
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
@@ -67,34 +34,23 @@ class CommandsTest : public ::testing::Test {
     ASSERT_TRUE(makeDir(root + "/record"));
     ASSERT_TRUE(writeExecutable(root + "/bin/xdg-open",
                                 recorderScript(false, marksPath(dir))));
-    setenv("HOME", home.c_str(), 1);
-    for (const char* name : {"APPDATA", "USERPROFILE", "HOMEPATH"}) unsetenv(name);
-    setenv("PATH", (root + "/bin:/usr/bin:/bin").c_str(), 1);
-    setenv("LAUNCH_RECORD", (root + "/record").c_str(), 1);
-    ASSERT_EQ(0, chdir(root.c_str()));
+    env.useHome(home);
+    env.set("PATH", root + "/bin:/usr/bin:/bin");
+    env.set("LAUNCH_RECORD", root + "/record");
+    ASSERT_TRUE(env.changeDir(root));
     browserState = BrowserState{};
   }
 
   void open(const std::string& path) { openDirectory(path.c_str(), browserState); }
-
   std::string marksPath(const std::string& directory) const {
-    return home + "/.orchard.menu/" + zub::digestHex(directory);
-  }
-
-  // The marks file as the browser writes it.
-  static std::string marksText(const std::vector<std::string>& names, int selection,
-                               const std::vector<int>& marks) {
-    std::string text = std::to_string(names.size()) + "\n" + std::to_string(selection) + "\n";
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      text += zub::digestHex(names[i]) + " " + std::to_string(marks[i]) + "\n";
-    }
-    return text + "\n";
+    return testing_support::marksPath(home, directory);
   }
 
   const std::vector<std::string> dirNames = {".", "..", "alpha", "beta",
                                              "a.txt", "b.txt", "c.txt"};
 
   TempDir temp;
+  EnvGuard env;
   std::string root, home, top, dir;
 };
 
@@ -280,20 +236,6 @@ TEST_F(CommandsTest, ActivatingDirectoriesOpensThem) {
     }
   }
   EXPECT_TRUE(readLaunchRecords(root + "/record").empty());
-}
-
-TEST_F(CommandsTest, GoingToTheParentAndBackRestoresMarksAndSelection) {
-  open(dir);
-  browserState.selection = 5;
-  runCommand(Command::toggleMark);
-  browserState.selection = 4;  // moved after the last save
-  runCommand(Command::goToParent);
-  EXPECT_EQ(top, browserState.currentDirectory);
-  runCommand(Command::goToParent);
-  EXPECT_EQ(root, browserState.currentDirectory);
-  open(dir);
-  EXPECT_EQ(4, browserState.selection);
-  EXPECT_EQ((std::vector<int32_t>{0, 0, 0, 0, 0, 1, 0}), browserState.marks);
 }
 
 TEST_F(CommandsTest, TheParentOfTheRootIsTheRoot) {

@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "app/launch.h"
-#include "tests/app/recorder.h"
-#include "tests/app/test_support.h"
+#include "tests/support/process.h"
+#include "tests/support/support.h"
 
 using namespace testing_support;
 
@@ -30,9 +30,9 @@ class LaunchTest : public ::testing::Test {
     ASSERT_TRUE(makeDir(root + "/record"));
     ASSERT_TRUE(makeDir(root + "/empty"));
     ASSERT_TRUE(writeExecutable(root + "/bin/xdg-open", recorderScript(false)));
-    setenv("LAUNCH_RECORD", (root + "/record").c_str(), 1);
-    setenv("PATH", (root + "/bin:/usr/bin:/bin").c_str(), 1);
-    ASSERT_EQ(0, chdir((root + "/work").c_str()));
+    env.set("LAUNCH_RECORD", root + "/record");
+    env.set("PATH", root + "/bin:/usr/bin:/bin");
+    ASSERT_TRUE(env.changeDir(root + "/work"));
   }
 
   // Waits until `count` runs have been recorded in all.
@@ -87,6 +87,7 @@ class LaunchTest : public ::testing::Test {
   }
 
   TempDir temp;
+  EnvGuard env;
   std::string root;
 };
 
@@ -178,12 +179,12 @@ TEST_F(LaunchTest, FailuresShowNothingAndLeaveNoProcessBehind) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    setenv("PATH", row.openerOnPath ? (root + "/bin").c_str() : (root + "/empty").c_str(), 1);
+    env.set("PATH", root + (row.openerOnPath ? "/bin" : "/empty"));
     launchFile(row.path);
     expectNoChildLeft();
   }
   // One run that does get through: only its record may appear.
-  setenv("PATH", (root + "/bin").c_str(), 1);
+  env.set("PATH", root + "/bin");
   launchFile(plain);
   const auto records = waitForRuns(1);
   ASSERT_EQ(1u, records.size());

@@ -1,43 +1,60 @@
-// A real temporary directory tree with HOME pointed into it, so that marks
-// files land in <root>/home/.orchard.menu and nowhere else.
+// A real temporary tree with HOME pointed into it, so that marks files
+// land in <root>/home/.orchard.menu and nowhere else. Root and home are
+// open to everyone, so that a check run as "nobody" can work in them too.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "browser/browser_state.h"
+#include "tests/support/support.h"
 
 class BrowserFixture : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    ASSERT_FALSE(temp.path.empty());
+    root = temp.path;
+    home = root + "/home";
+    makeDir("");
+    makeDir("home");
+    env.useHome(home);
+  }
 
-  // Absolute path of `relative` under the temporary root.
-  std::string at(const std::string& relative) const;
-  void makeDir(const std::string& relative);
-  void makeFile(const std::string& relative, const std::string& content = "");
-  // The marks file of directory `absolute` (normalised form), read whole;
-  // empty when it does not exist.
-  std::string marksFileOf(const std::string& absolute) const;
-  std::string marksPathOf(const std::string& absolute) const;
-  void writeMarksFile(const std::string& absolute, const std::string& content);
+  // Absolute path of `relative` under the root ("" is the root).
+  std::string at(const std::string& relative) const {
+    return relative.empty() ? root : root + "/" + relative;
+  }
+  // Makes a folder everyone may write.
+  void makeDir(const std::string& relative) {
+    ASSERT_TRUE(testing_support::makeDir(at(relative))) << relative;
+    std::filesystem::permissions(at(relative), std::filesystem::perms::all);
+  }
+  void makeFile(const std::string& relative, const std::string& content = "") {
+    ASSERT_TRUE(testing_support::writeFile(at(relative), content)) << relative;
+  }
+  std::string marksPathOf(const std::string& directory) const {
+    return testing_support::marksPath(home, directory);
+  }
+  // The marks file of `directory`, read whole; empty when there is none.
+  std::string marksFileOf(const std::string& directory) const {
+    return testing_support::readFile(marksPathOf(directory));
+  }
+  void writeMarksFile(const std::string& directory, const std::string& content) {
+    ASSERT_TRUE(testing_support::writeMarks(home, directory, content));
+    std::filesystem::permissions(testing_support::marksFolder(home), std::filesystem::perms::all);
+  }
 
+  testing_support::TempDir temp;
+  testing_support::EnvGuard env;
   std::string root;
   std::string home;
-
- private:
-  std::vector<std::pair<std::string, std::string>> savedEnv;
-  std::vector<std::string> unsetEnv;
 };
 
 // The index of `name` in state.entryNames, or -1.
-int indexOf(const BrowserState& state, const std::string& name);
-
-// Runs `body` in a forked child as the unprivileged user "nobody" (when the
-// tests run as root; otherwise as the current user) and returns what it
-// wrote to the string it is given. Permission bits only mean something to
-// an unprivileged user.
-std::string runUnprivileged(const std::function<void(std::string&)>& body);
+inline int indexOf(const BrowserState& state, const std::string& name) {
+  for (size_t i = 0; i < state.entryNames.size(); ++i)
+    if (state.entryNames[i] == name) return static_cast<int>(i);
+  return -1;
+}

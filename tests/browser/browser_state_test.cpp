@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "browser/browser_state.h"
-#include "browser_fixture.h"
+#include "tests/browser/browser_fixture.h"
 #include "zub/path.h"
 
 namespace {
@@ -97,15 +97,12 @@ TEST_F(OpenDirectoryTest, PathFormsNormaliseToOneDirectory) {
 TEST_F(OpenDirectoryTest, RelativePathResolvesAgainstWorkingDirectory) {
   makeDir("d");
   makeDir("d/inner");
-  char previous[4096];
-  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir(at("d").c_str()), 0);
+  ASSERT_TRUE(env.changeDir(at("d")));
   BrowserState state;
   openDirectory(state.currentDirectory.c_str(), state);  // start-up passes its own "."
   const std::string dot = state.currentDirectory;
   openDirectory("inner", state);
   const std::string inner = state.currentDirectory;
-  ASSERT_EQ(chdir(previous), 0);
   EXPECT_EQ(dot, at("d"));
   EXPECT_EQ(inner, at("d/inner"));
 }
@@ -168,12 +165,13 @@ TEST_F(OpenDirectoryTest, UnreadableDirectorySortsAndShowsAsFile) {
   makeFile("d/b.txt");
   chmod(at("d/aaa-locked").c_str(), 0);
   const std::string dir = at("d");
-  const std::string lines = runUnprivileged([&](std::string& out) {
+  const testing_support::ChildCheck lines = testing_support::runUnprivileged([&](std::string& out) {
     BrowserState state;
     openDirectory(dir.c_str(), state);
     for (const std::string& line : state.displayLines) out += line + "|";
   });
-  EXPECT_EQ(lines, "  [.]|  [..]|  [open]|  aaa-locked|  b.txt|");
+  ASSERT_TRUE(lines.ran) << lines.output;
+  EXPECT_EQ(lines.output, "  [.]|  [..]|  [open]|  aaa-locked|  b.txt|");
 }
 
 TEST_F(OpenDirectoryTest, BuildLinesPrefixesMarksAndTestsDirectoriesAfresh) {

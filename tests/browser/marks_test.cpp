@@ -4,13 +4,11 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <dirent.h>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "browser/browser_state.h"
-#include "browser_fixture.h"
+#include "tests/browser/browser_fixture.h"
 #include "zub/settings.h"
 
 namespace {
@@ -177,7 +175,7 @@ TEST_F(MarksTest, ReadOnlyMarksFileUndoesAChange) {
   writeMarksFile(dir, stored);
   chmod(marksPathOf(dir).c_str(), 0444);
   const std::string d = dir;
-  const std::string result = runUnprivileged([&](std::string& out) {
+  const testing_support::ChildCheck result = testing_support::runUnprivileged([&](std::string& out) {
     BrowserState state;
     openDirectory(d.c_str(), state);
     const int notes = indexOf(state, "notes.txt");
@@ -187,7 +185,8 @@ TEST_F(MarksTest, ReadOnlyMarksFileUndoesAChange) {
     buildLines(state);
     out = state.displayLines[notes];
   });
-  EXPECT_EQ(result, "* notes.txt");
+  ASSERT_TRUE(result.ran) << result.output;
+  EXPECT_EQ(result.output, "* notes.txt");
   EXPECT_EQ(marksFileOf(dir), stored);
 }
 
@@ -215,13 +214,8 @@ TEST_F(MarksTest, SaveThatFailsHalfWayKeepsThePreviousFile) {
   EXPECT_EQ(marksFileOf(dir), before);
 
   // Nothing half-written is left beside the marks file.
-  DIR* folder = opendir((home + "/.orchard.menu").c_str());
-  ASSERT_NE(folder, nullptr);
-  int files = 0;
-  while (dirent* entry = readdir(folder))
-    if (entry->d_name[0] != '.') ++files;
-  closedir(folder);
-  EXPECT_EQ(files, 1);
+  EXPECT_EQ(testing_support::namesIn(testing_support::marksFolder(home)),
+            std::vector<std::string>{zub::digestHex(dir)});
 }
 
 }  // namespace
@@ -229,11 +223,9 @@ TEST_F(MarksTest, SaveThatFailsHalfWayKeepsThePreviousFile) {
 namespace {
 
 TEST_F(MarksTest, WithoutHomeTheMarksLiveBesideTheWorkingDirectory) {
-  unsetenv("HOME");  // the fixture puts it back
+  env.unset("HOME");
   makeDir("work");
-  char previous[4096];
-  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir(at("work").c_str()), 0);
+  ASSERT_TRUE(env.changeDir(at("work")));
   {
     BrowserState state;
     openDirectory(dir.c_str(), state);
@@ -241,11 +233,8 @@ TEST_F(MarksTest, WithoutHomeTheMarksLiveBesideTheWorkingDirectory) {
   }
   BrowserState nextRun;
   openDirectory(dir.c_str(), nextRun);
-  const int notes = indexOf(nextRun, "notes.txt");
-  ASSERT_EQ(chdir(previous), 0);
-  EXPECT_EQ(nextRun.marks[notes], 1);
-  std::ifstream stored(at("work/.orchard.menu/") + key(dir));
-  EXPECT_TRUE(stored.good());
+  EXPECT_EQ(nextRun.marks[indexOf(nextRun, "notes.txt")], 1);
+  EXPECT_TRUE(testing_support::fileExists(testing_support::marksPath(at("work"), dir)));
 }
 
 }  // namespace

@@ -5,17 +5,11 @@
 #include <set>
 
 #include "render/text.h"
+#include "tests/support/support.h"
 
 namespace {
 
-// Alpha of texel (column tx, row ty counted from the cell's top) of the
-// cell of `code`, read the way the texture is laid out: bottom row first.
-int inkAt(int code, int tx, int ty) {
-  const int r = code / 16;
-  const int k = code % 16;
-  const int memoryRow = 16 * (15 - r) + (15 - ty);
-  return fontImage[(memoryRow * 256 + 16 * k + tx) * 4 + 3];
-}
+int inkAt(int code, int tx, int ty) { return testing_support::atlasInk(fontImage, code, tx, ty); }
 
 struct Extent {
   int top = 16, bottom = -1, left = 16, right = -1;  // texels above the threshold

@@ -2,7 +2,6 @@
 
 #include <GL/glew.h>
 #include <GL/freeglut.h>
-#include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -87,21 +86,6 @@ Picture readPicture(const Canvas& c) {
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, c.width, c.height, GL_RGBA, GL_UNSIGNED_BYTE, p.rgba.data());
   return p;
-}
-
-bool writePng(const Picture& picture, const std::string& path) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(picture.width);
-  image.height = static_cast<png_uint_32>(picture.height);
-  image.format = PNG_FORMAT_RGB;
-  std::vector<uint8_t> rgb;
-  rgb.reserve(picture.rgba.size() / 4 * 3);
-  for (size_t i = 0; i < picture.rgba.size(); i += 4) rgb.insert(rgb.end(), &picture.rgba[i], &picture.rgba[i] + 3);
-  // A negative stride hands the rows over bottom row first.
-  const png_int_32 stride = -static_cast<png_int_32>(picture.width * 3);
-  return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), stride, nullptr) != 0;
 }
 
 std::string firstDifference(const Picture& a, const Picture& b) {

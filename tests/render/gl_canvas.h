@@ -51,9 +51,6 @@ Picture readPicture(const Canvas& canvas);
 // gl_driver_posix.cpp.
 void keepGlDriverLoaded();
 
-// Writes `picture` as a PNG the right way up. False when it cannot.
-bool writePng(const Picture& picture, const std::string& path);
-
 // The first pixel where two pictures differ, as "x,y: r g b a vs r g b a";
 // empty when they are the same size and identical.
 std::string firstDifference(const Picture& a, const Picture& b);

@@ -8,6 +8,7 @@
 
 #include "render/text.h"
 #include "tests/render/gl_canvas.h"
+#include "tests/support/support.h"
 
 namespace {
 
@@ -38,10 +39,7 @@ class TextTest : public ::testing::Test {
   Canvas canvas;
 };
 
-int atlasInk(int code, int tx, int ty) {  // ty counted from the cell's top
-  const int memoryRow = 16 * (15 - code / 16) + (15 - ty);
-  return fontImage[(memoryRow * 256 + 16 * (code % 16) + tx) * 4 + 3];
-}
+int atlasInk(int code, int tx, int ty) { return testing_support::atlasInk(fontImage, code, tx, ty); }
 
 // Compares one glyph drawn in white at (x, y) with its atlas cell. At two
 // pixels per texel, linear filtering gives each pixel 3/4 of its own texel

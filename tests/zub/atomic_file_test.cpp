@@ -10,25 +10,17 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tests/zub/test_support.h"
+#include "tests/support/support.h"
 #include "zub/fs.h"
 
 namespace {
 
-using zubtest::readFile;
-using zubtest::TempDir;
-using zubtest::writeFile;
-
-// The names in `dir` besides "." and "..", sorted.
-std::vector<std::string> namesIn(const std::string& dir) {
-  std::vector<std::string> names;
-  zub::listDir(dir.c_str(), names);
-  names.erase(std::remove_if(names.begin(), names.end(),
-                             [](const std::string& n) { return n == "." || n == ".."; }),
-              names.end());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testing_support::ChildCheck;
+using testing_support::namesIn;
+using testing_support::readFile;
+using testing_support::runUnprivileged;
+using testing_support::TempDir;
+using testing_support::writeFile;
 
 mode_t modeOf(const std::string& path) {
   struct stat st {};
@@ -116,17 +108,15 @@ TEST(ReplaceFile, FailsCleanlyWhereNoFileCanBe) {
   EXPECT_EQ(namesIn(dir / "folder"), std::vector<std::string>({"inside"}));
 }
 
-// Runs in a child process, as "nobody" when started as root, for whom
-// permission bits count. Returns the number of wrong answers.
-int checkWritable(const std::string& root) {
-  if (!zubtest::becomeUnprivileged()) return 100;
-  zubtest::WrongCount count;
-  const auto expect = [&count](bool ok, const char* what) { count.expect(ok, what); };
+// As "nobody", for whom permission bits count: each wrong answer named.
+void checkWritable(const std::string& root, std::string& wrong) {
+  const auto expect = [&wrong](bool ok, const char* what) {
+    if (!ok) wrong += std::string("wrong: ") + what + "\n";
+  };
   expect(zub::isWritableFile((root + "/open").c_str()), "a file all may write");
   expect(!zub::isWritableFile((root + "/locked").c_str()), "a read-only file");
   expect(!zub::isWritableFile((root + "/missing").c_str()), "a missing file");
   expect(!zub::isWritableFile(root.c_str()), "a directory");
-  return count.wrong;
 }
 
 TEST(IsWritableFile, OnlyExistingRegularFilesTheUserMayWrite) {
@@ -136,7 +126,9 @@ TEST(IsWritableFile, OnlyExistingRegularFilesTheUserMayWrite) {
   writeFile(dir / "locked", "x");
   ASSERT_EQ(chmod((dir / "open").c_str(), 0666), 0);
   ASSERT_EQ(chmod((dir / "locked").c_str(), 0444), 0);
-  EXPECT_EXIT(std::exit(checkWritable(dir.path)), ::testing::ExitedWithCode(0), "");
+  const ChildCheck check = runUnprivileged([&](std::string& wrong) { checkWritable(dir.path, wrong); });
+  ASSERT_TRUE(check.ran) << check.output;
+  EXPECT_EQ(check.output, "");
 }
 
 }  // namespace

@@ -9,12 +9,20 @@
 #include <cstdlib>
 #include <map>
 
-#include "tests/zub/test_support.h"
+#include "tests/support/support.h"
 
 namespace {
 
-using zubtest::TempDir;
-using zubtest::writeFile;
+using testing_support::ChildCheck;
+using testing_support::runUnprivileged;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+// Appends `what` to `wrong` unless `ok`: the unprivileged checks report
+// every wrong answer, and the test expects none.
+void expectIn(std::string& wrong, bool ok, const std::string& what) {
+  if (!ok) wrong += "wrong: " + what + "\n";
+}
 
 std::vector<std::string> sorted(std::vector<std::string> v) {
   std::sort(v.begin(), v.end());
@@ -120,22 +128,17 @@ TEST(FileExists, OnlyForFilesThatCanBeRead) {
   }
 }
 
-// Runs in a child process: as root it first becomes "nobody", for whom
-// permission bits count. Returns the number of wrong answers.
-int checkUnreadable(const std::string& root) {
-  if (!zubtest::becomeUnprivileged()) return 100;
-  zubtest::WrongCount count;
-  const auto expect = [&count](bool ok, const char* what) { count.expect(ok, what); };
+// As "nobody", for whom permission bits count.
+void checkUnreadable(const std::string& root, std::string& wrong) {
   const std::string closed = root + "/closed";
   const std::string secret = root + "/secret";
   std::vector<std::string> entries = {"stale"};
-  expect(!zub::listDir(closed.c_str(), entries), "listDir of an unreadable dir");
-  expect(entries.empty(), "entries emptied");
-  expect(!zub::isDir(closed.c_str()), "isDir of an unreadable dir");
-  expect(zub::isFile(closed.c_str()), "isFile of an unreadable dir");
-  expect(!zub::fileExists(secret.c_str()), "fileExists of an unreadable file");
-  expect(zub::listDir(root.c_str(), entries) && entries.size() == 4, "readable parent");
-  return count.wrong;
+  expectIn(wrong, !zub::listDir(closed.c_str(), entries), "listDir of an unreadable dir");
+  expectIn(wrong, entries.empty(), "entries emptied");
+  expectIn(wrong, !zub::isDir(closed.c_str()), "isDir of an unreadable dir");
+  expectIn(wrong, zub::isFile(closed.c_str()), "isFile of an unreadable dir");
+  expectIn(wrong, !zub::fileExists(secret.c_str()), "fileExists of an unreadable file");
+  expectIn(wrong, zub::listDir(root.c_str(), entries) && entries.size() == 4, "readable parent");
 }
 
 TEST(Permissions, UnreadableDirectoriesAndFilesCountAsAbsent) {
@@ -146,7 +149,10 @@ TEST(Permissions, UnreadableDirectoriesAndFilesCountAsAbsent) {
   ASSERT_EQ(chmod((dir / "closed").c_str(), 0), 0);
   writeFile(dir / "secret", "x");
   ASSERT_EQ(chmod((dir / "secret").c_str(), 0), 0);
-  EXPECT_EXIT(std::exit(checkUnreadable(dir.path)), ::testing::ExitedWithCode(0), "");
+  const ChildCheck check =
+      runUnprivileged([&](std::string& wrong) { checkUnreadable(dir.path, wrong); });
+  ASSERT_TRUE(check.ran) << check.output;
+  EXPECT_EQ(check.output, "");
 }
 
 TEST(MakeDirs, CreatesTheMissingChainWithEitherSeparator) {
@@ -155,7 +161,7 @@ TEST(MakeDirs, CreatesTheMissingChainWithEitherSeparator) {
   writeFile(dir / "have/keep", "kept");
   zub::makeDirs((dir.path + "\\have/new\\deeper//deepest\\").c_str());
   EXPECT_TRUE(zub::isDir((dir / "have/new/deeper/deepest").c_str()));
-  EXPECT_EQ(zubtest::readFile(dir / "have/keep"), "kept");
+  EXPECT_EQ(testing_support::readFile(dir / "have/keep"), "kept");
 
   // A doubled leading separator is one root.
   zub::makeDirs(("/" + dir.path + "/two").c_str());
@@ -164,8 +170,8 @@ TEST(MakeDirs, CreatesTheMissingChainWithEitherSeparator) {
 
 TEST(MakeDirs, RelativeBareDriveAndBlockedPaths) {
   TempDir dir;
-  zubtest::CwdGuard cwd(dir.path);
-  ASSERT_TRUE(cwd.entered);
+  testing_support::EnvGuard cwd;
+  ASSERT_TRUE(cwd.changeDir(dir.path));
 
   zub::makeDirs("rel/a b/\xE9");
   EXPECT_TRUE(zub::isDir((dir / "rel/a b/\xE9").c_str()));
@@ -178,7 +184,7 @@ TEST(MakeDirs, RelativeBareDriveAndBlockedPaths) {
   // A regular file in the way stops the chain without harm.
   writeFile(dir / "plain", "data");
   zub::makeDirs((dir / "plain/sub/x").c_str());
-  EXPECT_EQ(zubtest::readFile(dir / "plain"), "data");
+  EXPECT_EQ(testing_support::readFile(dir / "plain"), "data");
   EXPECT_FALSE(zub::isDir((dir / "plain/sub").c_str()));
 
   zub::makeDirs("");
@@ -187,35 +193,26 @@ TEST(MakeDirs, RelativeBareDriveAndBlockedPaths) {
   EXPECT_EQ(sorted(entries), sorted({".", "..", "rel", "plain"}));
 }
 
-}  // namespace
-
-namespace {
-
-// Runs in a child as "nobody": the batch answers must equal isDir() for
-// every kind of entry, with and without the listing's kinds, and through a
-// directory that may be searched but not listed.
-int checkBatchAgreesWithIsDir(const std::string& root) {
-  if (!zubtest::becomeUnprivileged()) return 100;
-  zubtest::WrongCount count;
+// As "nobody": the batch answers must equal isDir() for every kind of
+// entry, with and without the listing's kinds, and through a directory
+// that may be searched but not listed.
+void checkBatchAgreesWithIsDir(const std::string& root, std::string& wrong) {
   std::vector<std::string> names;
   std::vector<zub::EntryKind> kinds;
-  if (!zub::listDir(root.c_str(), names, kinds)) return 101;
+  if (!zub::listDir(root.c_str(), names, kinds)) return expectIn(wrong, false, "listing");
   names.push_back("vanished");
   kinds.push_back(zub::EntryKind::unknown);
   for (const auto& givenKinds : {kinds, std::vector<zub::EntryKind>{}}) {
     const std::vector<char> batch = zub::entriesAreDirs(root, names, givenKinds);
     for (size_t i = 0; i < names.size(); ++i) {
       const bool single = zub::isDir((root + "/" + names[i]).c_str());
-      count.expect((batch[i] != 0) == single, names[i].c_str());
+      expectIn(wrong, (batch[i] != 0) == single, names[i]);
     }
   }
   const std::string searchOnly = root + "/search-only";
   const std::vector<char> inside = zub::entriesAreDirs(searchOnly, {"sub", "file"}, {});
-  count.expect(inside == std::vector<char>{1, 0}, "entries of a search-only directory");
-  return count.wrong;
+  expectIn(wrong, inside == std::vector<char>{1, 0}, "entries of a search-only directory");
 }
-
-}  // namespace
 
 TEST(EntriesAreDirs, AgreesWithIsDirForEveryKindOfEntry) {
   TempDir dir;
@@ -231,5 +228,10 @@ TEST(EntriesAreDirs, AgreesWithIsDirForEveryKindOfEntry) {
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
   ASSERT_EQ(chmod((dir / "closed").c_str(), 0), 0);
   ASSERT_EQ(chmod((dir / "search-only").c_str(), 0111), 0);
-  EXPECT_EXIT(std::exit(checkBatchAgreesWithIsDir(dir.path)), ::testing::ExitedWithCode(0), "");
+  const ChildCheck check =
+      runUnprivileged([&](std::string& wrong) { checkBatchAgreesWithIsDir(dir.path, wrong); });
+  ASSERT_TRUE(check.ran) << check.output;
+  EXPECT_EQ(check.output, "");
 }
+
+}  // namespace
