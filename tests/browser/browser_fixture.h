@@ -42,8 +42,9 @@ class BrowserFixture : public ::testing::Test {
     return testing_support::readFile(marksPathOf(directory));
   }
   void writeMarksFile(const std::string& directory, const std::string& content) {
+    // The folder keeps its default mode: one that others may write is
+    // passed over by the settings lookup.
     ASSERT_TRUE(testing_support::writeMarks(home, directory, content));
-    std::filesystem::permissions(testing_support::marksFolder(home), std::filesystem::perms::all);
   }
 
   testing_support::TempDir temp;

@@ -35,6 +35,19 @@ long long bytesRead() {
   return -1;
 }
 
+// Opens `dir` and toggles its file; exit status 0 when nothing was loaded.
+// An alarm ends a run that blocks.
+int openAndToggle(const std::string& dir) {
+  alarm(120);
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  const bool nothingLoaded = state.marks == Marks({0, 0, 0}) && state.selection == 2;
+  state.marks[2] = 1;
+  saveMarks(state);
+  loadMarks(state);
+  return nothingLoaded ? 0 : 1;
+}
+
 class HostileMarksTest : public BrowserFixture {
  protected:
   void SetUp() override {
@@ -84,18 +97,7 @@ TEST_F(HostileMarksTest, WhatIsNoSmallRegularFileNeitherCrashesNorHangs) {
     ASSERT_EQ(row.plant(), 0);
     // In a child: a crash or a blocking open fails this row alone (the
     // alarm ends a hang), instead of the whole suite.
-    EXPECT_EXIT(
-        {
-          alarm(120);
-          BrowserState state;
-          openDirectory(dir.c_str(), state);
-          const bool loaded = state.marks == Marks{0, 0, 0} && state.selection == 2;
-          state.marks[2] = 1;
-          saveMarks(state);
-          loadMarks(state);
-          std::exit(loaded ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(std::exit(openAndToggle(dir)), ::testing::ExitedWithCode(0), "");
     EXPECT_TRUE(row.asItWas());
     std::error_code ignored;
     std::filesystem::remove_all(marks, ignored);

@@ -42,8 +42,8 @@ TEST(SettingsCandidates, FollowTheProfileVariablesInOrder) {
     Var vars[4];
     std::vector<std::string> expected;
   } rows[] = {
-      {{"D:\\Users\\u\\AppData\\Roaming", "D:\\Users\\u", std::nullopt, "\\Users\\u"},
-       {"D:/Users/u/AppData/Roaming/orchard.menu/F", "D:/Users/u/.orchard.menu/F",
+      {{"/d/Users/u/AppData/Roaming", "/d/Users/u", std::nullopt, "/Users/u"},
+       {"/d/Users/u/AppData/Roaming/orchard.menu/F", "/d/Users/u/.orchard.menu/F",
         "/Users/u/.orchard.menu/F", "./.orchard.menu/F", here}},
       {{std::nullopt, std::nullopt, std::nullopt, std::nullopt}, {"./.orchard.menu/F", here}},
       {{std::nullopt, std::nullopt, "/home//u/", std::nullopt},
@@ -52,8 +52,12 @@ TEST(SettingsCandidates, FollowTheProfileVariablesInOrder) {
       {{"", "", "", ""},
        {"/orchard.menu/F", "/.orchard.menu/F", "/.orchard.menu/F", "/.orchard.menu/F",
         "./.orchard.menu/F", here}},
-      {{"rel\\app", std::nullopt, std::nullopt, "\\\\srv\\u"},
+      {{"rel//app", std::nullopt, std::nullopt, "//srv/u"},
        {"rel/app/orchard.menu/F", "/srv/u/.orchard.menu/F", "./.orchard.menu/F", here}},
+      // On this system a backslash is a byte of a folder's name.
+      {{"D:\\Users\\u", std::nullopt, "/home/a\\b/", "\\\\srv\\u"},
+       {"D:\\Users\\u/orchard.menu/F", "/home/a\\b/.orchard.menu/F",
+        "\\\\srv\\u/.orchard.menu/F", "./.orchard.menu/F", here}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.expected.front());
