@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -124,6 +125,32 @@ TEST_F(HostileMarksTest, LoadingReadsNoFurtherThanTheAnnouncedPairs) {
   EXPECT_EQ(state.selection, 1);
   ASSERT_GE(before, 0) << "no /proc/self/io";
   EXPECT_LT(read, 2 * 1024 * 1024) << "bytes read for three pairs";
+}
+
+// The loader reads through a buffer of 64 KiB: a file several times that
+// size, with runs of white space of every length between its tokens, puts
+// keys, marks and blanks across every kind of boundary.
+TEST_F(HostileMarksTest, LargeFilesLoadWholeAcrossTheReadBuffer) {
+  BrowserState state;
+  state.currentDirectory = at("large");
+  std::string content = "4000 \t\r\n  -7\n";
+  Marks expected;
+  for (int i = 0; i < 4000; ++i) {
+    const std::string name = "entry-" + std::to_string(i);
+    state.entryNames.push_back(name);
+    const int32_t mark = (i * 7919) % 100003 - 50000;
+    expected.push_back(mark);
+    content += zub::digestHex(name) + std::string(1 + i % 5, ' ') + std::to_string(mark) +
+               std::string(1 + i % 3, '\n');
+  }
+  // Stored in reverse: every pair is looked up, none is in listing order.
+  std::reverse(state.entryNames.begin(), state.entryNames.end());
+  std::reverse(expected.begin(), expected.end());
+  ASSERT_GT(content.size(), 2u * 64 * 1024);
+  writeMarksFile(state.currentDirectory, content);
+  loadMarks(state);
+  EXPECT_EQ(state.selection, -7);
+  EXPECT_EQ(state.marks, expected);
 }
 
 // Another local user plants marks in a shared working directory (mode
