@@ -86,6 +86,14 @@ struct MarksReader {
   // an entry key: exactly 32 upper-case hexadecimal digits.
   bool readKey(zub::Digest& key) {
     skipSpace();
+    // The usual token: 32 digits and a blank, all in the buffer. Digits
+    // hold no white space, so a parse that succeeds spans the whole token.
+    if (end - pos > entryKeyLength &&
+        isSpace(static_cast<unsigned char>(buffer[pos + entryKeyLength])) &&
+        zub::parseHex(buffer + pos, entryKeyLength, key)) {
+      pos += entryKeyLength;
+      return true;
+    }
     char text[entryKeyLength];
     size_t length = 0;
     do {
