@@ -6,6 +6,7 @@
 #include "app/commands.h"
 #include "app/frame.h"
 #include "app/leak_check.h"
+#include "app/window_identity.h"
 #include "browser/browser_state.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
   checkLeaksBeforeToolkitExit();
   glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
   browserState.windowId = glutCreateWindow("orchard.menu");
+  setWindowIdentity();
 
   printStartupLines(argc > 0 && argv[0] ? argv[0] : fallbackName);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 
 #include "browser/entry_status.h"
 #include "zub/path.h"
@@ -10,6 +12,15 @@
 BrowserState browserState;
 
 namespace {
+
+// How many names ahead a pass in display order asks for: names were moved,
+// not copied, into that order, so their characters lie where the listing
+// put them.
+constexpr size_t kPrefetchAhead = 16;
+
+bool holdsLineFeed(const std::string& text) {
+  return std::memchr(text.data(), '\n', text.size()) != nullptr;
+}
 
 // ASCII-only folding, so that names in any 8-bit code page sort the same
 // way everywhere; bytes 0x80-0xFF keep their value and sort last.
@@ -77,9 +88,16 @@ EntryOrder entryOrder(std::string dir) { return EntryOrder{std::move(dir)}; }
 void buildLinesWith(BrowserState& state, const std::vector<char>& isDirectory) {
   const size_t count = state.entryNames.size();
   state.displayLines.resize(count);
+  state.multiRowLines.clear();
   for (size_t i = 0; i < count; ++i) {
+    if (i + kPrefetchAhead < count) __builtin_prefetch(state.entryNames[i + kPrefetchAhead].data());
     const std::string& name = state.entryNames[i];
+    // The line holds a line feed exactly when the name does; asked while
+    // the name is at hand rather than in a second pass over the lines.
+    if (holdsLineFeed(name)) state.multiRowLines.push_back(static_cast<uint32_t>(i));
     std::string& line = state.displayLines[i];
+    // Rebuilt in place: after a mark change every line keeps its length
+    // or nearly, so no line is allocated again.
     line.clear();
     line.reserve(name.size() + 4);
     line += (i < state.marks.size() && state.marks[i] != 0) ? "* " : "  ";
@@ -93,12 +111,82 @@ void buildLinesWith(BrowserState& state, const std::vector<char>& isDirectory) {
   }
 }
 
-void buildLines(BrowserState& state) {
-  // Asked afresh: a directory may have gone or become unreadable since
-  // the listing.
-  buildLinesWith(state, zub::entriesAreDirs(state.currentDirectory, state.entryNames,
-                                            state.entryKinds));
+void findMultiRowLines(BrowserState& state) {
+  state.multiRowLines.clear();
+  for (size_t i = 0; i < state.displayLines.size(); ++i)
+    if (holdsLineFeed(state.displayLines[i])) state.multiRowLines.push_back(static_cast<uint32_t>(i));
 }
+
+void buildLines(BrowserState& state) {
+  // Asked afresh, not taken from the listing that opened the directory:
+  // an entry may have become a directory, gone, or become unreadable since.
+  buildLinesWith(state, zub::entriesAreDirsNow(state.currentDirectory, state.entryNames,
+                                               state.listingOrder));
+}
+
+uint64_t namesFingerprint(const std::vector<std::string>& names) {
+  // Multiply-xorshift over eight bytes at a time; the length goes in
+  // first, so that names which concatenate alike still differ.
+  const uint64_t k = 0x9E3779B97F4A7C15ull;
+  uint64_t h = names.size() * k;
+  const auto mix = [&](uint64_t word) {
+    h = (h ^ word) * k;
+    h ^= h >> 29;
+  };
+  for (size_t i = 0; i < names.size(); ++i) {
+    // Names lie in memory in the order they were listed, not in this one:
+    // asking for the next ones early keeps the misses from queueing.
+    if (i + kPrefetchAhead < names.size()) __builtin_prefetch(names[i + kPrefetchAhead].data());
+    const std::string& name = names[i];
+    const char* p = name.data();
+    size_t left = name.size();
+    mix(left);
+    for (; left >= 8; left -= 8, p += 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      mix(word);
+    }
+    uint64_t tail = 0;
+    std::memcpy(&tail, p, left);
+    mix(tail);
+  }
+  return h;
+}
+
+void refreshEntryKeys(BrowserState& state) {
+  const uint64_t fingerprint = namesFingerprint(state.entryNames);
+  if (state.entryDigests.size() == state.entryNames.size() && state.entryDigestsOf == fingerprint)
+    return;
+  state.entryDigests.resize(state.entryNames.size());
+  for (size_t i = 0; i < state.entryNames.size(); ++i)
+    state.entryDigests[i] = zub::digest(state.entryNames[i]);
+  state.entryDigestsOf = fingerprint;
+}
+
+namespace {
+
+// Puts `items` into the order `order` gives (item i becomes the old
+// items[order[i]]) by moving each element once along the permutation's
+// cycles: no second array, no copy of what the elements own.
+template <typename T>
+void permute(std::vector<T>& items, const std::vector<uint32_t>& order) {
+  std::vector<char> placed(items.size(), 0);
+  for (size_t start = 0; start < items.size(); ++start) {
+    if (placed[start]) continue;
+    T held = std::move(items[start]);
+    size_t at = start;
+    for (;;) {
+      placed[at] = 1;
+      const size_t from = order[at];
+      if (from == start) break;
+      items[at] = std::move(items[from]);
+      at = from;
+    }
+    items[at] = std::move(held);
+  }
+}
+
+}  // namespace
 
 void openDirectory(const char* path, BrowserState& state) {
   // `path` may point into state.currentDirectory, which changes below.
@@ -112,7 +200,11 @@ void openDirectory(const char* path, BrowserState& state) {
   state.currentDirectory = zub::normalize(target);
   state.selection = 2;
 
-  std::vector<std::string> names;
+  // The old directory's names go first, so that two listings never take
+  // memory at once.
+  std::vector<std::string> names = std::move(state.entryNames);
+  state.entryNames = {};
+  state.displayLines = {};
   std::vector<zub::EntryKind> kinds;
   zub::listDir(state.currentDirectory.c_str(), names, kinds);
 
@@ -120,31 +212,23 @@ void openDirectory(const char* path, BrowserState& state) {
   // sort and the display lines, instead of two file-system calls per
   // comparison.
   const size_t count = names.size();
-  const std::vector<char> isDirectory =
-      zub::entriesAreDirs(state.currentDirectory, names, kinds);
+  std::vector<char> isDirectory = zub::entriesAreDirs(state.currentDirectory, names, kinds);
+  kinds = {};
   const std::vector<uint32_t> order = sortedOrder(names, isDirectory);
 
   // Digests are taken in listing order, while the names still lie in
-  // memory in the order they were read; the names are then copied, not
-  // moved, into display order, so that every later pass over them (lines,
-  // saves) walks memory front to back instead of jumping about.
-  std::vector<zub::Digest> digests(count);
-  for (size_t i = 0; i < count; ++i) digests[i] = zub::digest(names[i]);
-
-  state.entryNames.clear();
-  state.entryNames.reserve(count);
-  state.entryKinds.resize(count);
+  // memory in the order they were read.
   state.entryDigests.resize(count);
-  std::vector<char> sortedIsDirectory(count);
-  for (size_t i = 0; i < count; ++i) {
-    const uint32_t from = order[i];
-    state.entryNames.push_back(names[from]);
-    state.entryKinds[i] = kinds[from];
-    state.entryDigests[i] = digests[from];
-    sortedIsDirectory[i] = isDirectory[from];
-  }
-  names = {};
+  for (size_t i = 0; i < count; ++i) state.entryDigests[i] = zub::digest(names[i]);
+
+  permute(names, order);
+  permute(state.entryDigests, order);
+  permute(isDirectory, order);
+  state.listingOrder.resize(count);
+  for (size_t i = 0; i < count; ++i) state.listingOrder[order[i]] = static_cast<uint32_t>(i);
+  state.entryNames = std::move(names);
+  state.entryDigestsOf = namesFingerprint(state.entryNames);
 
   loadMarks(state);
-  buildLinesWith(state, sortedIsDirectory);
+  buildLinesWith(state, isDirectory);
 }

@@ -28,12 +28,21 @@ struct BrowserState {
   int32_t argumentCount = 0;
   int32_t selection = 0;                  // not kept in range: check first
 
-  // Kept beside the entries so that a mark change neither hashes every name
-  // again nor asks the file system about entries the listing already
-  // described. Same length and order as entryNames.
+  // Kept beside the entries so that a mark change does not hash every
+  // name again. Same length and order as entryNames; refreshEntryKeys()
+  // (browser/entry_status.h) brings them up to date whatever changed.
   std::vector<zub::Digest> entryDigests;  // MD5 of each name: its marks key
-  std::vector<zub::EntryKind> entryKinds; // what the listing said
+  uint64_t entryDigestsOf = 0;            // namesFingerprint() they were made for
+  // listingOrder[k] is the index in entryNames of the k-th name the
+  // directory listing returned: a later pass over the directory meets the
+  // entries in that order, and matches them without a lookup.
+  std::vector<uint32_t> listingOrder;
   bool hasOpenedDirectory = false;        // false until the first open
+  // Indices of the display lines that hold a line feed, ascending. Such a
+  // line draws rows below its own, which can reach the window when its
+  // own row cannot; the drawing looks here instead of at every line.
+  // Kept with displayLines by buildLines() (findMultiRowLines()).
+  std::vector<uint32_t> multiRowLines;
 };
 
 // The program's one browser.
@@ -50,6 +59,9 @@ void openDirectory(const char* path, BrowserState& state);
 // "* " or two blanks, then the name, in brackets for a directory.
 // marks must be at least as long as entryNames.
 void buildLines(BrowserState& state);
+
+// Sets state.multiRowLines from state.displayLines.
+void findMultiRowLines(BrowserState& state);
 
 // Writes the marks file of state.currentDirectory (entry count, selection,
 // one "KEY mark" line per entry, an empty line). Keeps the old file when

@@ -166,13 +166,6 @@ char* writeKey(char* out, const zub::Digest& key) {
 
 }  // namespace
 
-void refreshEntryKeys(BrowserState& state) {
-  if (state.entryDigests.size() == state.entryNames.size()) return;
-  state.entryDigests.resize(state.entryNames.size());
-  for (size_t i = 0; i < state.entryNames.size(); ++i)
-    state.entryDigests[i] = zub::digest(state.entryNames[i]);
-}
-
 void saveMarks(BrowserState& state) {
   if (state.currentDirectory.empty()) return;
   refreshEntryKeys(state);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "render/browser_view_internal.h"
 #include "render/text.h"
@@ -20,6 +21,22 @@ constexpr float kLineShadow = 1.0f;
 
 void drawMarker(float anchor) {
   drawShadowedText("> ", 1.0f, 1.0f, 1.0f, 0.0f, anchor, kLineShadow);
+}
+
+// drawMarker() `passes` times. After the first, the text state each pass
+// would set again is already set, and nothing between the passes changes
+// it, so the later passes send only the colour and the glyphs: the same
+// pixels for a fraction of the driver's work.
+void drawMarkerPasses(float anchor, std::size_t passes) {
+  if (passes == 0) return;
+  drawMarker(anchor);
+  static const std::string marker = "> ";
+  for (std::size_t k = 1; k < passes; ++k) {
+    glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+    drawString(marker, 0.0f + kLineShadow, anchor + kLineShadow);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    drawString(marker, 0.0f, anchor);
+  }
 }
 
 void drawLine(const BrowserState& state, std::size_t i, float anchor) {
@@ -42,10 +59,22 @@ void drawEveryLine(const BrowserState& state, float anchor) {
   }
 }
 
+// How many rows line `i` covers: its own and one more per line feed,
+// which text drawing moves down a row.
+std::size_t rowsOf(const BrowserState& state, std::size_t i) {
+  if (i >= state.displayLines.size()) return 1;
+  const std::string& line = state.displayLines[i];
+  return 1 + static_cast<std::size_t>(std::count(line.begin(), line.end(), '\n'));
+}
+
 // The same picture as drawEveryLine(), sending only what can show.
 //
-// A line whose cell, shadow included, lies wholly above or below the
+// A line whose cells, shadow included, lie wholly above or below the
 // window produces no fragment at all, so leaving it out changes nothing.
+// Most lines cover one row; a line with line feeds covers more rows below
+// its own, so such a line above the window (state.multiRowLines lists
+// them) is sent when its last row can reach the window.
+//
 // The marker is another matter: drawEveryLine() paints it once per entry,
 // and painting a glyph again over itself does change its smoothed edge
 // pixels, which drift toward the marker's colours with every pass. The
@@ -54,16 +83,18 @@ void drawEveryLine(const BrowserState& state, float anchor) {
 // leaves them alone, every later pass does too; and since the alpha test
 // passes only fragments with alpha above 0.25, each pass closes at least a
 // quarter of the remaining distance, which in 8-bit channels leaves nothing
-// to move after a few dozen passes. kMarkerSettlePasses passes before and
-// after the visible lines therefore stand in for any number of them.
+// to move after a few dozen passes. So wherever drawEveryLine() paints the
+// marker many times in a row between two lines that show (or before the
+// first, or after the last), kMarkerSettlePasses passes stand in for any
+// number of them.
 void drawVisibleLines(const BrowserState& state, float anchor) {
   const std::size_t count = state.entryNames.size();
   const double height = state.viewHeight;
   const double selection = state.selection;
-  // Line i spans y .. y + 32 + shadow with y = anchor + 32 (selection - i);
-  // it can touch the window 0 .. height only for i strictly between these
-  // bounds. One more line on either side keeps rounding out of the
-  // question.
+  // Line i's own row spans y .. y + 32 + shadow with
+  // y = anchor + 32 (selection - i); it can touch the window 0 .. height
+  // only for i strictly between these bounds. One more line on either side
+  // keeps rounding out of the question.
   const double low = std::floor(selection - (height - anchor) / kLineHeight) - 1.0;
   const double high =
       std::ceil(selection + (anchor + kLineHeight + kLineShadow) / kLineHeight) + 1.0;
@@ -77,15 +108,28 @@ void drawVisibleLines(const BrowserState& state, float anchor) {
       end = static_cast<std::size_t>(e);
     }
   }
-  const std::size_t before = std::min(begin, kMarkerSettlePasses);
-  const std::size_t after = std::min(count - end, kMarkerSettlePasses);
 
-  for (std::size_t k = 0; k < before; ++k) drawMarker(anchor);
-  for (std::size_t i = begin; i < end; ++i) {
-    drawMarker(anchor);
+  std::size_t markersOwed = 0;  // marker passes since the last line sent
+  const auto send = [&](std::size_t i) {
+    drawMarkerPasses(anchor, std::min(markersOwed, kMarkerSettlePasses) + 1);
+    markersOwed = 0;
     drawLine(state, i, anchor);
+  };
+  std::size_t next = 0;  // the first line not yet sent or passed over
+  for (const uint32_t i : state.multiRowLines) {
+    if (i >= begin || i < next) continue;
+    // Its last row, one row to spare, against the window's top.
+    const double y = static_cast<double>(anchor) +
+                     32.0 * (selection - static_cast<double>(i) - static_cast<double>(rowsOf(state, i)));
+    if (y >= height) continue;
+    markersOwed += i - next;
+    send(i);
+    next = i + 1;
   }
-  for (std::size_t k = 0; k < after; ++k) drawMarker(anchor);
+  markersOwed += begin - std::min(next, begin);
+  for (std::size_t i = std::max(next, begin); i < end; ++i) send(i);
+  markersOwed += count - std::max(end, next);
+  drawMarkerPasses(anchor, std::min(markersOwed, kMarkerSettlePasses));
 }
 
 }  // namespace

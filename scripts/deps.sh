@@ -8,7 +8,7 @@ packages=(
   freeglut3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   nettle-dev googletest libgtest-dev libbenchmark-dev libpng-dev
   xvfb xdotool x11-utils libx11-dev libxtst-dev imagemagick xdg-utils
-  librsvg2-bin
+  librsvg2-bin dpkg-dev lintian desktop-file-utils groff man-db file
   clang libclang-rt-dev
 )
 

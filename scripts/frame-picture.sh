@@ -8,7 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$top/docs/browser-frame.png}")
 cd "$top"
 scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORCHARD_TESTS=ON >/dev/null
 cmake --build build -j2 --target frame_picture >/dev/null
 source scripts/xvfb.sh
 start_xvfb

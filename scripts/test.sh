@@ -21,12 +21,13 @@ run_suite() {
   (cd "$dir" && ctest --output-on-failure -j"$jobs")
 }
 
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORCHARD_TESTS=ON -DORCHARD_BENCH=ON
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DORCHARD_SANITIZE=ON -DORCHARD_BENCH=OFF
+run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DORCHARD_SANITIZE=ON -DORCHARD_TESTS=ON -DORCHARD_BENCH=OFF
 
-# Further checks.
+# The Debian package, its install and the installed program's window.
+scripts/test-package.sh
 scripts/test-fuzz.sh  # the libFuzzer targets, about 30 s each

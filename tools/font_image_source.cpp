@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/generated_file.h"
+
 namespace {
 
 constexpr unsigned kSide = 256;
@@ -72,18 +74,7 @@ bool writeSource(const char* path, const char* atlasPath, const std::vector<unsi
   }
   out += "};\n";
 
-  std::FILE* f = std::fopen(path, "wb");
-  if (!f) {
-    std::fprintf(stderr, "font_image_source: cannot create %s\n", path);
-    return false;
-  }
-  const bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  if (std::fclose(f) != 0 || !ok) {
-    std::fprintf(stderr, "font_image_source: cannot write %s\n", path);
-    std::remove(path);
-    return false;
-  }
-  return true;
+  return writeGeneratedFile("font_image_source", path, out);
 }
 
 }  // namespace

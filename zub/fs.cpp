@@ -4,6 +4,8 @@
 // opendir/readdir/closedir of its own over the file search functions.
 #include <dirent.h>
 
+#include <cstring>
+
 #include "zub/path.h"
 #include "zub/platform.h"
 
@@ -33,6 +35,40 @@ bool listDir(const char* path, std::vector<std::string>& entries) {
 bool listDir(const char* path, std::vector<std::string>& entries,
              std::vector<EntryKind>& kinds) {
   return readNames(path, entries, &kinds);
+}
+
+std::vector<char> entriesAreDirsNow(const std::string& dir,
+                                    const std::vector<std::string>& names,
+                                    const std::vector<uint32_t>& listingOrder) {
+  // An entry the pass does not find stays unknown: asked on its own.
+  std::vector<EntryKind> kinds(names.size(), EntryKind::unknown);
+  DIR* stream = opendir(dir.c_str());
+  if (stream == nullptr) return entriesAreDirs(dir, names, {});
+  // The listing is walked beside the order it had before. A name that was
+  // deleted since is stepped over by looking a few names ahead; a name
+  // that is new, or one met out of order, matches nothing and is skipped,
+  // and whatever was not met is then asked on its own. So a changed
+  // directory costs file-system calls, never a wrong answer.
+  constexpr size_t lookAhead = 8;
+  const size_t expected = listingOrder.size() == names.size() ? names.size() : 0;
+  const auto expectedName = [&](size_t k) -> const std::string& {
+    return names[listingOrder[k]];
+  };
+  size_t next = 0;
+  while (const dirent* entry = readdir(stream)) {
+    // The names are kept in display order, so the one expected next lies
+    // anywhere: ask for it a little ahead of time.
+    if (next + 16 < expected) __builtin_prefetch(&names[listingOrder[next + 16]]);
+    for (size_t k = next; k < expected && k < next + lookAhead; ++k) {
+      if (listingOrder[k] >= names.size()) break;
+      if (std::strcmp(expectedName(k).c_str(), entry->d_name) != 0) continue;
+      kinds[listingOrder[k]] = platform::entryKind(*entry);
+      next = k + 1;
+      break;
+    }
+  }
+  closedir(stream);
+  return entriesAreDirs(dir, names, kinds);
 }
 
 bool isDir(const char* path) {

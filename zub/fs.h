@@ -41,6 +41,19 @@ std::vector<char> entriesAreDirs(const std::string& dir,
                                  const std::vector<std::string>& names,
                                  const std::vector<EntryKind>& kinds);
 
+// entriesAreDirs() for entries of `dir` whose kinds are not at hand: one
+// pass over the directory now gives each entry's kind, and the file system
+// is asked per entry only where that kind leaves it open. `listingOrder`
+// says that the k-th name listed is expected to be names[listingOrder[k]];
+// the pass matches names in that order. An entry the pass does not meet
+// in that order (a directory changed since, or a `listingOrder` that is
+// not as long as `names`), and every entry of a directory that cannot be
+// listed, is asked on its own, so the answers are always those of isDir()
+// of `dir` joined with each name: 1 or 0, one per name.
+std::vector<char> entriesAreDirsNow(const std::string& dir,
+                                    const std::vector<std::string>& names,
+                                    const std::vector<uint32_t>& listingOrder);
+
 // Exactly !isDir(path): a path that names nothing counts as a file.
 bool isFile(const char* path);
 

@@ -23,6 +23,12 @@ std::vector<char> entriesAreDirs(const std::string& dir,
       result[i] = isDir(join(nativeSeparator(), dir.c_str(), name.c_str(), nullptr).c_str());
       continue;
     }
+    if (kindsKnown && kinds[i] == EntryKind::directory) {
+      // Known to be a directory: it opens for listing exactly when we may
+      // read it, which faccessat() answers without making a descriptor.
+      result[i] = faccessat(dirFd, name.c_str(), R_OK, 0) == 0;
+      continue;
+    }
     const int fd = openat(dirFd, name.c_str(),
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0) {

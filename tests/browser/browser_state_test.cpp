@@ -188,10 +188,32 @@ TEST_F(OpenDirectoryTest, BuildLinesPrefixesMarksAndTestsDirectoriesAfresh) {
   EXPECT_EQ(state.displayLines[games], "* [games]");
   EXPECT_EQ(state.displayLines[readme], "* readme.txt");
 
-  // The directory vanishes: the next rebuild no longer brackets it.
+  // The directory vanishes and the file becomes a directory: the next
+  // rebuild asks the directory again rather than recalling the listing.
   ASSERT_EQ(rmdir(at("d/games").c_str()), 0);
+  ASSERT_EQ(unlink(at("d/readme.txt").c_str()), 0);
+  makeDir("d/readme.txt");
+  makeFile("d/new.txt");  // listed now, not an entry: changes nothing
   buildLines(state);
   EXPECT_EQ(state.displayLines[games], "* games");
+  EXPECT_EQ(state.displayLines[readme], "* [readme.txt]");
+}
+
+// Whoever changes the names, the marks file is written under the keys of
+// the names as they are, never under those of names that were there.
+TEST_F(OpenDirectoryTest, MarksAreSavedUnderTheKeysOfTheCurrentNames) {
+  makeDir("d");
+  makeFile("d/old.txt");
+  BrowserState state;
+  openDirectory(at("d").c_str(), state);
+  const int old = indexOf(state, "old.txt");
+  ASSERT_GE(old, 0);
+  state.marks[old] = 1;
+  state.entryNames[old] = "new.txt";  // the same count, a different name
+  saveMarks(state);
+  std::vector<int> marks(state.entryNames.size(), 0);
+  marks[old] = 1;
+  EXPECT_EQ(marksFileOf(at("d")), testing_support::marksText(state.entryNames, 2, marks));
 }
 
 }  // namespace

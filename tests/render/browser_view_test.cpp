@@ -167,6 +167,17 @@ TEST_F(BrowserViewTest, FramePlacesTheListAroundTheAnchor) {
   }
 }
 
+// A change for the table below: entry `index` shows "0top" and 45 more
+// rows below it, as a name holding line feeds does.
+std::function<void(BrowserState&)> withRowsBelow(int index) {
+  return [index](BrowserState& s) {
+    std::string& line = s.displayLines[static_cast<size_t>(index)];
+    line = "  0top";
+    for (int row = 1; row <= 45; ++row) line += "\n" + std::to_string(row);
+    findMultiRowLines(s);
+  };
+}
+
 // The frame with only the visible lines sent must be the frame with every
 // line sent, to the last pixel: the marker's repeated passes included.
 // Each row is one frame drawn both ways; `change`, when set, adjusts the
@@ -196,6 +207,10 @@ TEST_F(BrowserViewTest, SendingOnlyVisibleLinesChangesNoPixel) {
       {"the whole list shows", 1080, 20, 19, nullptr},
       {"one entry", 1080, 1, 0, nullptr},
       {"no entries", 1080, 0, 0, nullptr},
+      // A line feed in a name draws rows below the name's own line; those
+      // rows reach into the window from a line that starts above it.
+      {"rows of a name that starts above the window", 1080, 41, 40, withRowsBelow(0)},
+      {"rows of a name above a long list's end", 1080, n, n - 1, withRowsBelow(n - 41)},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.what << ": height " << row.height << ", " << row.entries

@@ -218,9 +218,33 @@ void checkBatchAgreesWithIsDir(const std::string& root, std::string& wrong) {
       expectIn(wrong, (batch[i] != 0) == single, names[i]);
     }
   }
+  // The pass over the directory now, with names in display order (here
+  // reversed) and the listing order right, missing, or wrong throughout.
+  const size_t count = names.size();
+  std::vector<std::string> display(names.rbegin(), names.rend());
+  std::vector<uint32_t> right(count - 1), wrongOrder(count - 1);  // "vanished" is not listed
+  for (size_t k = 0; k + 1 < count; ++k) {
+    right[k] = static_cast<uint32_t>(count - 1 - k);
+    wrongOrder[k] = static_cast<uint32_t>(k);
+  }
+  right.push_back(0);
+  wrongOrder.push_back(static_cast<uint32_t>(count - 1));
+  const struct {
+    const char* what;
+    std::vector<uint32_t> listingOrder;
+  } orders[] = {{"listing order known", right}, {"no listing order", {}}, {"listing order wrong", wrongOrder}};
+  for (const auto& order : orders) {
+    const std::vector<char> now = zub::entriesAreDirsNow(root, display, order.listingOrder);
+    for (size_t i = 0; i < count; ++i) {
+      const bool single = zub::isDir((root + "/" + display[i]).c_str());
+      expectIn(wrong, (now[i] != 0) == single, std::string(order.what) + ": " + display[i]);
+    }
+  }
   const std::string searchOnly = root + "/search-only";
   const std::vector<char> inside = zub::entriesAreDirs(searchOnly, {"sub", "file"}, {});
   expectIn(wrong, inside == std::vector<char>{1, 0}, "entries of a search-only directory");
+  const std::vector<char> insideNow = zub::entriesAreDirsNow(searchOnly, {"sub", "file"}, {0, 1});
+  expectIn(wrong, insideNow == std::vector<char>{1, 0}, "entries of a search-only directory, now");
 }
 
 TEST(EntriesAreDirs, AgreesWithIsDirForEveryKindOfEntry) {
