@@ -219,27 +219,6 @@ std::string readLines(int fd, int lines, std::chrono::milliseconds limit) {
   return text;
 }
 
-std::string runTool(const std::vector<std::string>& argv,
-                    const std::vector<std::string>& environment, int& exitCode,
-                    std::chrono::milliseconds limit) {
-  exitCode = -1;
-  SpawnOptions options;
-  options.argv = argv;
-  options.environment = environment;
-  options.captureStdout = true;
-  const Child child = spawn(options);
-  if (child.pid < 0) return std::string();
-  const std::string out = readLines(child.stdoutFd, INT_MAX, limit);
-  close(child.stdoutFd);
-  int status = 0;
-  if (!waitForExit(child.pid, status, std::chrono::seconds(5))) {
-    killAndReap(child.pid);
-    return out;
-  }
-  if (WIFEXITED(status)) exitCode = WEXITSTATUS(status);
-  return out;
-}
-
 std::vector<ProcessInfo> childrenOf(int parent) {
   std::vector<ProcessInfo> children;
   DIR* proc = opendir("/proc");
