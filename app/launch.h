@@ -8,7 +8,9 @@
 // Starts `fullPath` (an absolute path, as the browser builds it) without
 // waiting and without a visible console; the path reaches the new process
 // byte for byte as one argument, never through a shell. On POSIX a regular
-// file the user may execute is run directly; anything else goes to
+// file the user may execute that starts as a program does ("#!" or an ELF
+// header, or cannot be read to tell) is run directly, and handed to the
+// opener when that run cannot start; anything else goes to the opener,
 // `xdg-open` found on PATH. The new process is detached: its own session,
 // standard streams on /dev/null, the browser's working directory, no other
 // inherited descriptors, never waited for and never left as a zombie.

@@ -21,6 +21,24 @@ bool isExecutableFile(const char* path) {
          faccessat(AT_FDCWD, path, X_OK, AT_EACCESS) == 0;
 }
 
+// True unless the first bytes of `path` show a document rather than a
+// program: only a script ("#!") or an executable (ELF) runs directly. A
+// file that cannot be read cannot be told apart and is tried as a program,
+// which is all an execute-only binary allows.
+bool looksLikeProgram(const char* path) {
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return true;
+  unsigned char head[4] = {};
+  ssize_t got;
+  while ((got = read(fd, head, sizeof head)) < 0 && errno == EINTR) {
+  }
+  close(fd);
+  if (got < 0) return true;
+  const bool script = got >= 2 && head[0] == '#' && head[1] == '!';
+  const bool elf = got == 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
+  return script || elf;
+}
+
 // `name` looked up along PATH the way a shell would (an empty element is
 // the working directory); the empty string when it is nowhere.
 std::string findOnPath(const std::string& name) {
@@ -60,9 +78,14 @@ int highestDescriptor() {
 
 // Between fork and exec: async-signal-safe calls only, on data prepared
 // before the fork. Never returns.
+// When the program cannot be started (ENOEXEC for a file with the bit set
+// that is no program, EACCES on a noexec mount), `fallback` with
+// `fallbackArgv` is started instead, if there is one.
 [[noreturn]] void becomeLaunchedProgram(int devNull, int highestFd,
                                         const char* program,
-                                        char* const* argv) {
+                                        char* const* argv,
+                                        const char* fallback,
+                                        char* const* fallbackArgv) {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -78,6 +101,7 @@ int highestDescriptor() {
     for (int fd = 3; fd <= highestFd; ++fd) close(fd);
   }
   execv(program, argv);
+  if (fallback != nullptr) execv(fallback, fallbackArgv);
   _exit(127);
 }
 
@@ -88,16 +112,19 @@ void launchFile(const std::string& fullPath) {
   if (fullPath.empty() || fullPath.find('\0') != std::string::npos) return;
 
   std::string pathArgument = fullPath;
+  std::string opener = findOnPath("xdg-open");
+  std::vector<char*> openerArgv = {opener.data(), pathArgument.data(), nullptr};
   std::string program;
   std::vector<char*> argv;
-  if (isExecutableFile(fullPath.c_str())) {
+  if (isExecutableFile(fullPath.c_str()) && looksLikeProgram(fullPath.c_str())) {
     program = fullPath;
     argv = {pathArgument.data(), nullptr};
   } else {
-    program = findOnPath("xdg-open");
-    if (program.empty()) return;
-    argv = {program.data(), pathArgument.data(), nullptr};
+    if (opener.empty()) return;
+    program = opener;
+    argv = openerArgv;
   }
+  const char* fallback = opener.empty() || program == opener ? nullptr : opener.c_str();
 
   int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
   if (devNull < 0) return;
@@ -119,7 +146,8 @@ void launchFile(const std::string& fullPath) {
     setsid();
     const pid_t launched = fork();
     if (launched == 0) {
-      becomeLaunchedProgram(devNull, highestFd, program.c_str(), argv.data());
+      becomeLaunchedProgram(devNull, highestFd, program.c_str(), argv.data(), fallback,
+                            openerArgv.data());
     }
     _exit(launched < 0 ? 1 : 0);
   }

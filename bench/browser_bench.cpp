@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/private_home.h"
 #include "browser/browser_state.h"
 
 namespace {
@@ -98,21 +99,5 @@ BENCHMARK(BM_MarkToggle)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kM
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/orchard-bench-XXXXXX";
-  if (!mkdtemp(pattern.data())) return 1;
-  benchRoot = pattern;
-  const std::string home = benchRoot + "/home";
-  mkdir(home.c_str(), 0755);
-  setenv("HOME", home.c_str(), 1);
-  unsetenv("APPDATA");
-  unsetenv("USERPROFILE");
-  unsetenv("HOMEPATH");
-
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::error_code ec;
-  std::filesystem::remove_all(benchRoot, ec);
-  return ec ? 1 : 0;
+  return runBenchmarksInPrivateHome(argc, argv, "orchard-bench", benchRoot);
 }

@@ -1,12 +1,11 @@
 // The per-directory marks file: entry count, selection, one "KEY mark" line
 // per entry (KEY is the MD5 of the entry's name), then an empty line.
-#include <cerrno>
+#include <algorithm>
 #include <cinttypes>
-#include <climits>
+#include <cstdint>
 #include <cstdio>
-#include <string>
 #include <cstring>
-#include <utility>
+#include <string>
 #include <vector>
 
 #include "browser/browser_state.h"
@@ -18,136 +17,151 @@
 
 namespace {
 
-// Keys longer than this in a damaged file are cut to it.
-constexpr size_t maxKeyLength = 255;
+// Keys longer than this in a damaged file are consumed whole; only keys
+// of exactly 32 digits can match an entry anyway.
+constexpr size_t entryKeyLength = 32;
 
-// Reads the whole file the way formatted input would ("%d", "%d", then
-// "%s %d" pairs): tokens separated by any white space, numbers that do not
-// parse left unconsumed so their text becomes the next key.
+// Formatted input ("%d", "%d", then "%s %d" pairs) over a stream, through
+// one fixed buffer: whatever the file holds, reading it costs no more
+// memory than this. Tokens are separated by any white space; a number that
+// does not parse is left unconsumed, so its text becomes the next key.
 struct MarksReader {
-  const std::string& text;
+  FILE* stream;
   size_t pos = 0;
+  size_t end = 0;
+  bool streamEnded = false;
+  char buffer[1 << 16];
 
-  static bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+  static bool isSpace(int c) {
+    return c <= ' ' && (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f');
+  }
+  static bool isDigit(int c) { return c >= '0' && c <= '9'; }
+
+  // Moves what is unread to the front and reads more behind it; false when
+  // the stream has nothing more.
+  bool refill() {
+    if (streamEnded) return false;
+    std::memmove(buffer, buffer + pos, end - pos);
+    end -= pos;
+    pos = 0;
+    const size_t got = fread(buffer + end, 1, sizeof buffer - end, stream);
+    if (got == 0) streamEnded = true;
+    end += got;
+    return got > 0;
+  }
+  // The byte `offset` places ahead, or -1 past the end of the stream.
+  int peek(size_t offset) {
+    while (end - pos <= offset)
+      if (!refill()) return -1;
+    return static_cast<unsigned char>(buffer[pos + offset]);
   }
   void skipSpace() {
-    while (pos < text.size() && isSpace(text[pos])) ++pos;
+    do {
+      while (pos < end && isSpace(static_cast<unsigned char>(buffer[pos]))) ++pos;
+    } while (pos == end && refill());
   }
   bool atEnd() {
     skipSpace();
-    return pos >= text.size();
+    return pos == end;
   }
   // A signed decimal; false (nothing consumed) when there is none. Values
   // beyond 32 bits are clamped rather than wrapped.
   bool readInt(int32_t& out) {
     skipSpace();
-    size_t p = pos;
-    bool negative = false;
-    if (p < text.size() && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
-    const size_t digitsStart = p;
+    const int first = peek(0);
+    const bool signed_ = first == '+' || first == '-';
+    if (!isDigit(peek(signed_ ? 1 : 0))) return false;
+    const bool negative = first == '-';
+    pos += signed_ ? 1 : 0;
     int64_t value = 0;
-    while (p < text.size() && text[p] >= '0' && text[p] <= '9') {
-      if (value <= INT64_C(1) << 40) value = value * 10 + (text[p] - '0');
-      ++p;
-    }
-    if (p == digitsStart) return false;
+    do {
+      for (; pos < end && isDigit(buffer[pos]); ++pos)
+        if (value <= INT64_C(1) << 40) value = value * 10 + (buffer[pos] - '0');
+    } while (pos == end && refill());
     if (negative) value = -value;
-    if (value > INT32_MAX) value = INT32_MAX;
-    if (value < INT32_MIN) value = INT32_MIN;
-    out = static_cast<int32_t>(value);
-    pos = p;
+    out = static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
     return true;
   }
-  // The next run of non-space bytes, at most maxKeyLength of them kept;
-  // returns where it starts and how long the kept part is.
-  std::pair<size_t, size_t> readKey() {
+  // Consumes the next run of non-space bytes; true, with `key`, when it is
+  // an entry key: exactly 32 upper-case hexadecimal digits.
+  bool readKey(zub::Digest& key) {
     skipSpace();
-    const size_t start = pos;
-    while (pos < text.size() && !isSpace(text[pos])) ++pos;
-    return {start, std::min(pos - start, maxKeyLength)};
-  }
-};
-
-// The stored marks by key. Only keys of 32 upper-case hexadecimal digits
-// can equal an entry's key, so only those are kept, as their 16 bytes, in
-// an open-addressing table: MD5 bytes are already evenly spread.
-class StoredMarks {
- public:
-  explicit StoredMarks(size_t expected) {
-    size_t capacity = 16;
-    while (capacity < expected * 2) capacity *= 2;
-    slots.resize(capacity);
-  }
-  // A later pair with the same key replaces the earlier one.
-  void put(const zub::Digest& key, int32_t mark) {
-    Slot& slot = find(key);
-    if (!slot.used) {
-      if (++used * 2 > slots.size()) {
-        grow();
-        return put(key, mark);
-      }
-      slot.used = true;
-      slot.key = key;
+    // The usual token: 32 digits and a blank, all in the buffer. Digits
+    // hold no white space, so a parse that succeeds spans the whole token.
+    if (end - pos > entryKeyLength &&
+        isSpace(static_cast<unsigned char>(buffer[pos + entryKeyLength])) &&
+        zub::parseHex(buffer + pos, entryKeyLength, key)) {
+      pos += entryKeyLength;
+      return true;
     }
-    slot.mark = mark;
+    char text[entryKeyLength];
+    size_t length = 0;
+    do {
+      for (; pos < end && !isSpace(static_cast<unsigned char>(buffer[pos])); ++pos) {
+        if (length < entryKeyLength) text[length] = buffer[pos];
+        ++length;
+      }
+    } while (pos == end && refill());
+    return length == entryKeyLength && zub::parseHex(text, length, key);
   }
-  int32_t get(const zub::Digest& key) {
-    const Slot& slot = find(key);
-    return slot.used ? slot.mark : 0;
-  }
-
- private:
-  struct Slot {
-    zub::Digest key{};
-    int32_t mark = 0;
-    bool used = false;
-  };
-  Slot& find(const zub::Digest& key) {
-    uint64_t hash;
-    memcpy(&hash, key.data(), sizeof hash);
-    const size_t maskBits = slots.size() - 1;
-    for (size_t i = hash & maskBits;; i = (i + 1) & maskBits)
-      if (!slots[i].used || slots[i].key == key) return slots[i];
-  }
-  void grow() {
-    std::vector<Slot> old(slots.size() * 2);
-    old.swap(slots);
-    used = 0;
-    for (const Slot& slot : old)
-      if (slot.used) put(slot.key, slot.mark);
-  }
-  std::vector<Slot> slots;
-  size_t used = 0;
 };
 
-// Reads the rest of `stream` into `text`, which is reused from call to
-// call so that large marks files do not cost fresh pages at every load.
-void readAll(FILE* stream, std::string& text) {
-  text.clear();
-  // One read of the whole file when its size is known; the loop still
-  // takes whatever a growing or unseekable file really holds.
-  if (fseek(stream, 0, SEEK_END) == 0) {
-    const long size = ftell(stream);
-    if (size > 0) text.reserve(static_cast<size_t>(size) + 1);
-    rewind(stream);
+// The entries by key, for pairs that are not in listing order. Only the
+// entries' own keys go in, and they are hashed over all 16 bytes, so keys
+// crafted in a marks file can neither grow the table nor crowd one slot.
+struct EntryIndex {
+  static constexpr uint32_t empty = UINT32_MAX;
+  std::vector<uint32_t> slots;
+  size_t mask = 0;
+
+  static uint64_t hashOf(const zub::Digest& key) {
+    uint64_t low, high;
+    std::memcpy(&low, key.data(), sizeof low);
+    std::memcpy(&high, key.data() + sizeof low, sizeof high);
+    uint64_t h = low ^ (high * UINT64_C(0x9E3779B97F4A7C15));
+    h ^= h >> 32;
+    h *= UINT64_C(0xD6E8FEB86659FD93);
+    return h ^ (h >> 32);
   }
-  char buffer[1 << 16];
-  if (text.capacity() > sizeof buffer) {
-    text.resize(text.capacity());
-    text.resize(fread(text.data(), 1, text.size(), stream));
+  void build(const std::vector<zub::Digest>& keys) {
+    size_t capacity = 16;
+    while (capacity < keys.size() * 2) capacity *= 2;
+    slots.assign(capacity, empty);
+    mask = capacity - 1;
+    for (size_t i = 0; i < keys.size(); ++i) {
+      size_t slot = hashOf(keys[i]) & mask;
+      while (slots[slot] != empty) slot = (slot + 1) & mask;
+      slots[slot] = static_cast<uint32_t>(i);
+    }
   }
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, got);
+  // The index of the entry with `key`; `empty` when there is none.
+  uint32_t find(const zub::Digest& key, const std::vector<zub::Digest>& keys) const {
+    for (size_t slot = hashOf(key) & mask;; slot = (slot + 1) & mask)
+      if (slots[slot] == empty || keys[slots[slot]] == key) return slots[slot];
+  }
+};
+
+// `value` in decimal at `out`; returns the end of what was written.
+char* writeInt(char* out, int32_t value) {
+  char digits[12];
+  int n = 0;
+  uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+  do {
+    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *out++ = '-';
+  while (n > 0) *out++ = digits[--n];
+  return out;
 }
 
-// Where the marks file of `key` is, or would be created.
-std::string marksPath(const std::string& key) {
-  std::string path = zub::findSettingsFile(zub::settingsFolder, key);
-  if (!path.empty()) return path;
-  path = zub::settingsCandidates(zub::settingsFolder, key).front();
-  zub::makeDirs(zub::dirName(path.c_str()).c_str());
-  return path;
+char* writeKey(char* out, const zub::Digest& key) {
+  static const char hex[] = "0123456789ABCDEF";
+  for (unsigned char byte : key) {
+    *out++ = hex[byte >> 4];
+    *out++ = hex[byte & 0x0F];
+  }
+  return out;
 }
 
 }  // namespace
@@ -156,75 +170,78 @@ void saveMarks(BrowserState& state) {
   if (state.currentDirectory.empty()) return;
   refreshEntryKeys(state);
 
-  const std::string path = marksPath(zub::digestHex(state.currentDirectory));
+  const zub::SettingsLocation location =
+      zub::locateSettingsFile(zub::digestHex(state.currentDirectory).c_str());
   // A marks file the user may not write stays as it is; the load that
   // follows a change then shows what the file still says.
-  if (zub::fileExists(path.c_str()) && !zub::isWritableFile(path.c_str())) return;
+  if (location.exists && !zub::isWritableFile(location.path.c_str())) return;
 
+  // One buffer for every save of the run: a toggle in a large directory
+  // then reuses its pages instead of mapping fresh ones each time. It is
+  // given back when a much smaller directory follows.
+  static std::string buffer;
   const size_t count = state.entryNames.size();
-  std::string content;
-  content.reserve(24 + count * 36);
-  char number[32];
-  snprintf(number, sizeof number, "%d\n%d\n", static_cast<int>(count), static_cast<int>(state.selection));
-  content += number;
-  for (size_t i = 0; i < count; ++i) {
-    content += zub::hexOf(state.entryDigests[i]);
-    const int32_t mark = i < state.marks.size() ? state.marks[i] : 0;
-    snprintf(number, sizeof number, " %d\n", static_cast<int>(mark));
-    content += number;
-  }
-  content += '\n';
+  const size_t bound = 2 * 12 + count * (entryKeyLength + 13) + 1;
+  if (buffer.size() > 4 * bound + (1 << 20)) buffer = std::string();
+  if (buffer.size() < bound) buffer.resize(bound);
 
-  // Written beside the old file and renamed over it, so a crash, a kill or
-  // a full disk leaves the previous marks whole.
-  zub::replaceFile(path, content);
+  char* const start = buffer.data();
+  char* out = writeInt(start, static_cast<int32_t>(count));
+  *out++ = '\n';
+  out = writeInt(out, state.selection);
+  *out++ = '\n';
+  for (size_t i = 0; i < count; ++i) {
+    out = writeKey(out, state.entryDigests[i]);
+    *out++ = ' ';
+    out = writeInt(out, i < state.marks.size() ? state.marks[i] : 0);
+    *out++ = '\n';
+  }
+  *out++ = '\n';
+
+  // Written whole beside the old file and moved over it, so a crash, a
+  // kill or a full disk leaves the previous marks whole.
+  const size_t size = static_cast<size_t>(out - start);
+  if (location.exists) zub::replaceFile(location.path, start, size);
+  else zub::createFile(location.path, start, size);
 }
 
 void loadMarks(BrowserState& state) {
   refreshEntryKeys(state);
   const size_t count = state.entryNames.size();
-
-  struct Pair {
-    zub::Digest key;
-    int32_t mark;
-  };
-  std::vector<Pair> pairs;
-  FILE* stream = zub::openSettingsFile(zub::digestHex(state.currentDirectory).c_str(), "r");
-  if (stream) {
-    static std::string text;
-    readAll(stream, text);
-    fclose(stream);
-
-    MarksReader reader{text};
-    int32_t pairCount = 0;
-    reader.readInt(pairCount);
-    reader.readInt(state.selection);
-    // A line holds at least a 32-digit key, a blank and a digit.
-    pairs.reserve(std::min<size_t>(pairCount > 0 ? pairCount : 0, text.size() / 34 + 1));
-    // The count is only a hint: a damaged one must not keep us reading
-    // past the end of the file.
-    for (int32_t read = 0; read < pairCount && !reader.atEnd(); ++read) {
-      const auto [start, length] = reader.readKey();
-      int32_t mark = 0;
-      reader.readInt(mark);
-      zub::Digest key;
-      if (zub::parseHex(text.data() + start, length, key)) pairs.push_back(Pair{key, mark});
-    }
-  }
-
   state.marks.assign(count, 0);
-  if (pairs.empty()) return;
 
-  // Usually the file was written from this very listing: the same keys in
-  // the same order. Names in a directory differ, so their keys do too and
-  // no later pair can then override an earlier one.
-  bool sameOrder = pairs.size() == count;
-  for (size_t i = 0; sameOrder && i < count; ++i) sameOrder = pairs[i].key == state.entryDigests[i];
-  if (sameOrder) {
-    for (size_t i = 0; i < count; ++i) state.marks[i] = pairs[i].mark;
-    return;
+  FILE* stream = zub::openSettingsFile(zub::digestHex(state.currentDirectory).c_str(), "r");
+  if (stream == nullptr) return;
+  // Its buffer is too large for the stack of a callback; loads run one at
+  // a time on the event-loop thread.
+  static MarksReader readerStorage;
+  MarksReader* const reader = &readerStorage;
+  reader->stream = stream;
+  reader->pos = reader->end = 0;
+  reader->streamEnded = false;
+
+  int32_t pairCount = 0;
+  reader->readInt(pairCount);
+  reader->readInt(state.selection);
+
+  // Usually the file was written from this very listing: the keys come in
+  // entry order and each settles the next entry. Any other key is looked
+  // up; a later pair with the same key overrides an earlier one.
+  EntryIndex index;
+  size_t next = 0;
+  for (int32_t read = 0; read < pairCount && !reader->atEnd(); ++read) {
+    zub::Digest key;
+    const bool isKey = reader->readKey(key);
+    int32_t mark = 0;
+    reader->readInt(mark);
+    if (!isKey) continue;
+    if (next < count && key == state.entryDigests[next]) {
+      state.marks[next++] = mark;
+      continue;
+    }
+    if (index.slots.empty()) index.build(state.entryDigests);
+    const uint32_t entry = index.find(key, state.entryDigests);
+    if (entry != EntryIndex::empty) state.marks[entry] = mark;
   }
-  StoredMarks stored(pairs.size());
-  for (const Pair& pair : pairs) stored.put(pair.key, pair.mark);
-  for (size_t i = 0; i < count; ++i) state.marks[i] = stored.get(state.entryDigests[i]);
+  fclose(stream);
 }

@@ -30,6 +30,7 @@ run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DORCHARD_SANITIZE=ON -DORCHAR
 
 # The Debian package, its install and the installed program's window.
 scripts/test-package.sh
+scripts/test-fuzz.sh  # the libFuzzer targets, about 30 s each
 
 # The Windows program, cross-built and run under wine on the same display.
 scripts/test-windows.sh

@@ -1,31 +1,55 @@
 #include "zub/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
+#include <cstdlib>
+#include <cstring>
 
 namespace zub {
 namespace {
 
-// A name beside `path` that no other writer is likely to pick at the same
-// moment; O_EXCL settles any clash that remains.
-std::string temporaryName(const std::string& path) {
+// Temporaries are named "<file>.tmp-<pid>-<n>": the process id tells a
+// later save whether the writer is still running.
+std::string temporaryPrefix(const std::string& base) { return base + ".tmp-"; }
+
+std::string temporaryName(const std::string& base) {
   static unsigned counter = 0;
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  unsigned long mix = static_cast<unsigned long>(getpid()) * 2654435761ul;
-  mix ^= static_cast<unsigned long>(now.tv_nsec) ^ (++counter * 40503ul);
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".tmp-%08lx", mix & 0xFFFFFFFFul);
-  return path + suffix;
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, "%ld-%u", static_cast<long>(getpid()), ++counter);
+  return temporaryPrefix(base) + suffix;
 }
 
-bool writeAll(int fd, const std::string& content) {
+// Removes the temporaries of `base` in `dirFd` whose writer is gone. One of
+// our own is a leftover too: saves run one at a time, so none is under way.
+void removeStaleTemporaries(int dirFd, const std::string& base) {
+  const int listFd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listFd < 0) return;
+  DIR* dir = fdopendir(listFd);
+  if (dir == nullptr) {
+    close(listFd);
+    return;
+  }
+  const std::string prefix = temporaryPrefix(base);
+  while (const dirent* entry = readdir(dir)) {
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+    char* end = nullptr;
+    const long pid = std::strtol(entry->d_name + prefix.size(), &end, 10);
+    if (end == entry->d_name + prefix.size() || *end != '-' || pid <= 0) continue;
+    const bool gone = pid == static_cast<long>(getpid()) ||
+                      (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+    if (gone) unlinkat(dirfd(dir), entry->d_name, 0);
+  }
+  closedir(dir);
+}
+
+bool writeAll(int fd, const char* data, size_t size, off_t offset) {
   // A write past the file-size limit must fail with EFBIG, not end the
   // process through SIGXFSZ.
   struct sigaction ignore {}, previous {};
@@ -33,56 +57,170 @@ bool writeAll(int fd, const std::string& content) {
   sigemptyset(&ignore.sa_mask);
   sigaction(SIGXFSZ, &ignore, &previous);
   size_t done = 0;
-  while (done < content.size()) {
-    const ssize_t n = write(fd, content.data() + done, content.size() - done);
+  while (done < size) {
+    const ssize_t n = pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
   sigaction(SIGXFSZ, &previous, nullptr);
-  return done == content.size();
+  return done == size;
 }
 
-// Makes the rename itself durable; a failure here loses nothing that the
-// rename has not already settled, so it is not reported.
-void syncDirectory(const std::string& path) {
+// The folder and the last component of `path`.
+struct PathParts {
+  std::string folder;
+  std::string base;
+};
+PathParts split(const std::string& path) {
   const size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// A file open for writing that no one else can reach yet: unnamed
+// (O_TMPFILE) where the file system allows, else under a temporary name.
+struct Temporary {
+  int fd = -1;
+  std::string name;  // empty while unnamed
+};
+
+Temporary openTemporary(int dirFd, const std::string& base, bool mayBeUnnamed) {
+  Temporary temporary;
+  // Mode 0666 lets the umask decide for a new file, as for any other.
+  if (mayBeUnnamed) temporary.fd = openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (temporary.fd >= 0) return temporary;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary.name = temporaryName(base);
+    temporary.fd = openat(dirFd, temporary.name.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (temporary.fd >= 0 || errno != EEXIST) break;
+  }
+  if (temporary.fd < 0) temporary.name.clear();
+  return temporary;
+}
+
+// Gives an unnamed temporary the name `name`; false when it stays unnamed.
+bool nameTemporary(Temporary& temporary, int dirFd, const std::string& name) {
+  if (!temporary.name.empty()) return true;
+  bool linked = linkat(temporary.fd, "", dirFd, name.c_str(), AT_EMPTY_PATH) == 0;
+  if (!linked && errno != EEXIST) {
+    // AT_EMPTY_PATH needs a capability most users lack; /proc does not.
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", temporary.fd);
+    linked = linkat(AT_FDCWD, self, dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  }
+  if (linked) temporary.name = name;
+  return linked;
+}
+
+// `path` rewritten where it lies, for a folder that takes no temporary.
+// A kill in the middle leaves a mixed file here, which is why this is
+// only the way out when the atomic way is closed.
+bool rewriteInPlace(int dirFd, const std::string& base, const struct stat& old,
+                    const char* data, size_t size) {
+  const int fd = openat(dirFd, base.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat now;
+  bool ok = fstat(fd, &now) == 0 && S_ISREG(now.st_mode) && now.st_ino == old.st_ino &&
+            now.st_dev == old.st_dev && writeAll(fd, data, size, 0) &&
+            ftruncate(fd, static_cast<off_t>(size)) == 0 && fsync(fd) == 0;
+  if (close(fd) != 0) ok = false;
+  return ok;
+}
+
+enum class Outcome { written, failed, unnamable };
+
+// Fills `temporary` and moves it to `base`: over the file `old`, or, when
+// `old` is null, only where nothing is.
+Outcome fillAndMove(Temporary& temporary, int dirFd, const std::string& base,
+                    const struct stat* old, const char* data, size_t size) {
+  // The replacement takes over owner, group and mode, so a save by root
+  // (sudo with HOME kept) leaves the user's file the user's.
+  if (old != nullptr) {
+    struct stat made;
+    const bool kept = fstat(temporary.fd, &made) == 0 &&
+                      ((made.st_uid == old->st_uid && made.st_gid == old->st_gid) ||
+                       fchown(temporary.fd, old->st_uid, old->st_gid) == 0) &&
+                      fchmod(temporary.fd, old->st_mode & 07777) == 0;
+    if (!kept) return Outcome::failed;
+  }
+  if (!writeAll(temporary.fd, data, size, 0) || fsync(temporary.fd) != 0) return Outcome::failed;
+  if (old == nullptr && temporary.name.empty()) {
+    // An unnamed file is linked straight to its name; linkat never
+    // replaces anything, a dangling link included.
+    if (nameTemporary(temporary, dirFd, base)) {
+      temporary.name.clear();  // it is the file now, not a temporary
+      return Outcome::written;
+    }
+    return errno == EEXIST ? Outcome::failed : Outcome::unnamable;
+  }
+  if (!nameTemporary(temporary, dirFd, temporaryName(base))) return Outcome::unnamable;
+  const bool moved =
+      old == nullptr
+          ? renameat2(dirFd, temporary.name.c_str(), dirFd, base.c_str(), RENAME_NOREPLACE) == 0
+          : renameat(dirFd, temporary.name.c_str(), dirFd, base.c_str()) == 0;
+  if (!moved) return Outcome::failed;
+  temporary.name.clear();
+  return Outcome::written;
+}
+
+// A descriptor of `folder` that fsync accepts where the folder may be
+// read, and that still serves as a base for *at() calls where it may not.
+int openFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return fd >= 0 ? fd : open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Writes the new content of `path`; `old` is the file it replaces, or
+// null for a file that must not exist yet.
+bool writeWhole(const std::string& path, const struct stat* old, const char* data,
+                size_t size) {
+  const PathParts parts = split(path);
+  if (parts.base.empty()) return false;
+  const int dirFd = openFolder(parts.folder);
+  if (dirFd < 0) return false;
+  removeStaleTemporaries(dirFd, parts.base);
+
+  Outcome outcome = Outcome::failed;
+  bool tookTemporary = false;
+  // A second round with a named temporary where an unnamed one cannot be
+  // given a name (no /proc, no capability for AT_EMPTY_PATH).
+  for (bool mayBeUnnamed : {true, false}) {
+    Temporary temporary = openTemporary(dirFd, parts.base, mayBeUnnamed);
+    if (temporary.fd < 0) break;
+    tookTemporary = true;
+    outcome = fillAndMove(temporary, dirFd, parts.base, old, data, size);
+    close(temporary.fd);  // after fsync, nothing is left for close to report
+    if (!temporary.name.empty()) unlinkat(dirFd, temporary.name.c_str(), 0);
+    if (outcome != Outcome::unnamable) break;
+  }
+
+  // A folder the user may not write, holding a file the user may:
+  // rewritten in place, as a program without atomic replacement would.
+  if (!tookTemporary && old != nullptr && faccessat(dirFd, ".", W_OK, AT_EACCESS) != 0 &&
+      faccessat(dirFd, parts.base.c_str(), W_OK, AT_EACCESS) == 0 &&
+      rewriteInPlace(dirFd, parts.base, *old, data, size)) {
+    outcome = Outcome::written;
+  }
+  // Makes the rename itself durable; a failure here loses nothing that
+  // the rename has not already settled, so it is not reported.
+  if (outcome == Outcome::written) fsync(dirFd);
+  close(dirFd);
+  return outcome == Outcome::written;
 }
 
 }  // namespace
 
-bool replaceFile(const std::string& path, const std::string& content) {
-  // Only a regular file hands on its mode; a link at `path` is replaced by
-  // the new file, and whatever it pointed to stays as it was.
-  struct stat old {};
-  const bool keepMode = lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+bool replaceFile(const std::string& path, const char* data, size_t size) {
+  struct stat old;
+  if (lstat(path.c_str(), &old) != 0) return errno == ENOENT && writeWhole(path, nullptr, data, size);
+  if (!S_ISREG(old.st_mode)) return false;
+  return writeWhole(path, &old, data, size);
+}
 
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = temporaryName(path);
-    // Mode 0666 lets the umask decide for a new file, as for any other.
-    fd = open(temporary.c_str(),
-              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-
-  bool ok = (!keepMode || fchmod(fd, old.st_mode & 0777) == 0) &&
-            writeAll(fd, content) && fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
-  if (ok && rename(temporary.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  syncDirectory(path);
-  return true;
+bool createFile(const std::string& path, const char* data, size_t size) {
+  return writeWhole(path, nullptr, data, size);
 }
 
 bool isWritableFile(const char* path) {

@@ -11,52 +11,113 @@
 namespace zub {
 namespace {
 
-// A name beside `path` that no other writer is likely to pick at the same
-// moment; _O_EXCL settles any clash that remains.
+// Temporaries are named "<file>.tmp-<pid>-<n>", as on POSIX.
+std::string temporaryPrefix(const std::string& path) { return path + ".tmp-"; }
+
 std::string temporaryName(const std::string& path) {
   static unsigned counter = 0;
-  unsigned long mix = GetCurrentProcessId() * 2654435761ul;
-  mix ^= static_cast<unsigned long>(GetTickCount64()) ^ (++counter * 40503ul);
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".tmp-%08lx", mix & 0xFFFFFFFFul);
-  return path + suffix;
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, "%lu-%u", GetCurrentProcessId(), ++counter);
+  return temporaryPrefix(path) + suffix;
 }
 
-bool writeAll(int fd, const std::string& content) {
+// Removes the temporaries of `path` that earlier saves left: saves run one
+// at a time, and a temporary whose writer still runs is open in it, so the
+// delete fails for that one alone.
+void removeStaleTemporaries(const std::string& path) {
+  const std::string prefix = temporaryPrefix(path);
+  const size_t folderEnd = path.find_last_of("/\\");
+  const std::string folder = folderEnd == std::string::npos ? "" : path.substr(0, folderEnd + 1);
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileExA((prefix + "*").c_str(), FindExInfoBasic, &found,
+                                         FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      DeleteFileA((folder + found.cFileName).c_str());
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// A plain file: no directory, no link or junction.
+bool isRegularFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                         FILE_ATTRIBUTE_DEVICE));
+}
+
+// Text mode: each "\n" reaches the file as CR LF, as Windows programs
+// write text.
+bool writeText(int fd, const char* data, size_t size) {
   size_t done = 0;
-  while (done < content.size()) {
-    const size_t chunk = content.size() - done < (1u << 30) ? content.size() - done : (1u << 30);
-    const int n = _write(fd, content.data() + done, static_cast<unsigned>(chunk));
+  while (done < size) {
+    const unsigned chunk = size - done < (1u << 30) ? static_cast<unsigned>(size - done) : (1u << 30);
+    const int n = _write(fd, data + done, chunk);
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
-  return true;
+  return _commit(fd) == 0;
 }
 
-}  // namespace
-
-bool replaceFile(const std::string& path, const std::string& content) {
+// Writes the content to a new temporary beside `path`; its name, or the
+// empty string (nothing left behind) on failure. `denied` tells whether
+// the folder refused the new file.
+std::string writeTemporary(const std::string& path, const char* data, size_t size,
+                           bool& denied) {
+  denied = false;
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temporary = temporaryName(path);
-    // Text mode: each "\n" reaches the file as CR LF, as Windows programs
-    // write text.
-    fd = _open(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT,
-               _S_IREAD | _S_IWRITE);
-    if (fd < 0 && errno != EEXIST) return false;
+    fd = _open(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
+    if (fd < 0 && errno != EEXIST) {
+      denied = errno == EACCES;
+      return std::string();
+    }
   }
-  if (fd < 0) return false;
-
-  bool ok = writeAll(fd, content) && _commit(fd) == 0;
+  if (fd < 0) return std::string();
+  bool ok = writeText(fd, data, size);
   if (_close(fd) != 0) ok = false;
-  // MOVEFILE_WRITE_THROUGH returns only once the move is on disk.
-  if (ok && !MoveFileExA(temporary.c_str(), path.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    ok = false;
+  if (!ok) {
+    DeleteFileA(temporary.c_str());
+    return std::string();
   }
-  if (!ok) DeleteFileA(temporary.c_str());
+  return temporary;
+}
+
+// MOVEFILE_WRITE_THROUGH returns only once the move is on disk.
+bool moveInto(const std::string& temporary, const std::string& path, DWORD flags) {
+  if (MoveFileExA(temporary.c_str(), path.c_str(), flags | MOVEFILE_WRITE_THROUGH)) return true;
+  DeleteFileA(temporary.c_str());
+  return false;
+}
+
+}  // namespace
+
+bool replaceFile(const std::string& path, const char* data, size_t size) {
+  if (!isRegularFile(path)) return false;
+  removeStaleTemporaries(path);
+  bool denied = false;
+  const std::string temporary = writeTemporary(path, data, size, denied);
+  if (!temporary.empty()) return moveInto(temporary, path, MOVEFILE_REPLACE_EXISTING);
+  // A folder that takes no new file while the file itself may be written:
+  // the file is rewritten where it is, the one way the save can happen.
+  if (!denied || !isWritableFile(path.c_str())) return false;
+  const int fd = _open(path.c_str(), _O_WRONLY | _O_TRUNC | _O_TEXT);
+  if (fd < 0) return false;
+  bool ok = writeText(fd, data, size);
+  if (_close(fd) != 0) ok = false;
   return ok;
+}
+
+bool createFile(const std::string& path, const char* data, size_t size) {
+  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  bool denied = false;
+  const std::string temporary = writeTemporary(path, data, size, denied);
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when anything has
+  // appeared at `path` meanwhile.
+  return !temporary.empty() && moveInto(temporary, path, 0);
 }
 
 bool isWritableFile(const char* path) {

@@ -82,14 +82,16 @@ bool fileExists(const char* path) { return platform::readableFile(path); }
 void makeDirs(const char* path) {
   // Prefixes are built with '/', which every platform accepts, so that a
   // network path's doubled separator collapses like any other run.
+  // In the POSIX style '\\' and ':' are name bytes like any other.
+  const bool windows = nativePathStyle() == PathStyle::windows;
   std::string prefix = isSeparator(path[0]) ? "/" : "";
   bool first = true;
-  for (const std::string& token : tokenize(path, "/\\")) {
+  for (const std::string& token : tokenize(path, windows ? "/\\" : "/")) {
     if (!first) prefix += '/';
     first = false;
     prefix += token;
     if (platform::pathExists(prefix.c_str())) continue;
-    if (prefix.back() == ':') continue;  // a bare drive such as "D:"
+    if (windows && prefix.back() == ':') continue;  // a bare drive such as "D:"
     platform::makeDirectory(prefix.c_str());
   }
 }

@@ -61,8 +61,10 @@ bool isFile(const char* path);
 // directory, a missing path or an unreadable file.
 bool fileExists(const char* path);
 
-// Creates every missing directory along `path` (either separator), shortest
-// prefix first. Failures are ignored; callers check by using the result.
+// Creates every missing directory along `path` (split at the separators of
+// the native path style), shortest prefix first; in the Windows style a bare
+// drive ("D:") is never created. Failures are ignored; callers check by
+// using the result.
 void makeDirs(const char* path);
 
 }  // namespace zub

@@ -13,28 +13,35 @@ namespace {
 // Bytes at or above 0x80 are never letters, whatever the signedness of char.
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-bool hasDrivePrefix(const std::string& p) {
-  return p.size() >= 3 && isLetter(p[0]) && p[1] == ':' && isSeparator(p[2]);
+bool hasDrivePrefix(const std::string& p, PathStyle style) {
+  return style == PathStyle::windows && p.size() >= 3 && isLetter(p[0]) && p[1] == ':' &&
+         isSeparator(p[2], style);
 }
 
-size_t lastSeparator(const char* path) {
+size_t lastSeparator(const char* path, PathStyle style) {
   size_t last = std::string::npos;
   for (size_t i = 0; path[i] != '\0'; ++i)
-    if (isSeparator(path[i])) last = i;
+    if (isSeparator(path[i], style)) last = i;
   return last;
 }
 
-const char separators[] = "/\\";
+const char* separators(PathStyle style) { return style == PathStyle::windows ? "/\\" : "/"; }
 
 }  // namespace
 
 char nativeSeparator() { return platform::nativeSeparator(); }
 
-bool isSeparator(char c) { return c == '/' || c == '\\'; }
+PathStyle nativePathStyle() {
+  return nativeSeparator() == '\\' ? PathStyle::windows : PathStyle::posix;
+}
 
-char detectSeparator(const std::string& path, char fallback) {
+bool isSeparator(char c, PathStyle style) {
+  return c == '/' || (c == '\\' && style == PathStyle::windows);
+}
+
+char detectSeparator(const std::string& path, char fallback, PathStyle style) {
   for (char c : path)
-    if (isSeparator(c)) return c;
+    if (isSeparator(c, style)) return c;
   return fallback;
 }
 
@@ -42,43 +49,47 @@ char detectSeparator(const std::string& path) {
   return detectSeparator(path, nativeSeparator());
 }
 
-bool isAbsolute(const std::string& path) {
-  return hasDrivePrefix(path) || (!path.empty() && isSeparator(path[0]));
+bool isAbsolute(const std::string& path, PathStyle style) {
+  return hasDrivePrefix(path, style) || (!path.empty() && isSeparator(path[0], style));
 }
 
 std::string currentDir() { return platform::workingDirectory(); }
 
 std::string normalizeAt(std::string path, const std::string& workingDir,
-                        char fallbackSep) {
-  char sep = detectSeparator(path, fallbackSep);
-  if (!isAbsolute(path)) path = workingDir + sep + path;
+                        char fallbackSep, PathStyle style) {
+  // A fallback that is no separator of the style would be read back as a
+  // name byte: in the POSIX style '\\' is one.
+  char sep = detectSeparator(path, isSeparator(fallbackSep, style) ? fallbackSep : '/', style);
+  if (!isAbsolute(path, style)) path = workingDir + sep + path;
   // A network path keeps its leading "\\", and a single separator
   // throughout then has to be the backslash: "//srv" would read back as an
   // ordinary rooted path.
-  if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') sep = '\\';
-  if (!isSeparator(path[0]) && path[0] != '.' && !isLetter(path[0])) return path;
+  if (style == PathStyle::windows && path.size() >= 2 && path[0] == '\\' && path[1] == '\\')
+    sep = '\\';
+  if (!isSeparator(path[0], style) && path[0] != '.' && !isLetter(path[0])) return path;
 
   std::string prefix;
   size_t i = 0;
-  if (hasDrivePrefix(path)) {
+  if (hasDrivePrefix(path, style)) {
     prefix = path.substr(0, 2);
     i = 3;
-  } else if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+  } else if (style == PathStyle::windows && path.size() >= 2 && path[0] == '\\' &&
+             path[1] == '\\') {
     prefix = "\\";
     i = 2;
-  } else if (isSeparator(path[0])) {
+  } else if (isSeparator(path[0], style)) {
     i = 1;
   }
 
   std::vector<std::string> parts;
   const size_t n = path.size();
   while (i < n) {
-    if (isSeparator(path[i])) {
+    if (isSeparator(path[i], style)) {
       ++i;
       continue;
     }
     size_t end = i;
-    while (end < n && !isSeparator(path[end])) ++end;
+    while (end < n && !isSeparator(path[end], style)) ++end;
     const size_t len = end - i;
     if (len == 2 && path[i] == '.' && path[i + 1] == '.') {
       if (!parts.empty()) parts.pop_back();
@@ -139,19 +150,19 @@ std::vector<std::string> tokenize(const std::string& s,
   return tokens;
 }
 
-std::string dirName(const char* path) {
-  const size_t last = lastSeparator(path);
+std::string dirName(const char* path, PathStyle style) {
+  const size_t last = lastSeparator(path, style);
   return last == std::string::npos ? std::string(path) : std::string(path, last + 1);
 }
 
-std::string baseName(const char* path) {
-  const size_t last = lastSeparator(path);
+std::string baseName(const char* path, PathStyle style) {
+  const size_t last = lastSeparator(path, style);
   return last == std::string::npos ? std::string(path) : std::string(path + last + 1);
 }
 
-std::string withSeparator(const std::string& path, char sep) {
-  std::string result = join(sep, tokenize(path, separators));
-  if (!path.empty() && isSeparator(path[0])) result.insert(result.begin(), sep);
+std::string withSeparator(const std::string& path, char sep, PathStyle style) {
+  std::string result = join(sep, tokenize(path, separators(style)));
+  if (!path.empty() && isSeparator(path[0], style)) result.insert(result.begin(), sep);
   return result;
 }
 

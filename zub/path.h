@@ -1,32 +1,47 @@
 // Path strings: taking file-system paths apart and putting them together.
 //
-// Every function treats '/' and '\' alike as separators, whatever the
-// platform. Paths are byte strings; nothing here looks at the file system
-// except currentDir() (and normalize(), which asks currentDir()).
+// How a path is read depends on its style. In the Windows style '/' and '\'
+// are both separators, a drive prefix ("D:\") roots a path and a leading
+// "\\" opens a network path. In the POSIX style only '/' separates and every
+// other byte, '\' and ':' included, belongs to a name. Every function takes
+// the style as its last argument, the platform's own by default, so the
+// program reads paths as its system does while the Windows rules stay
+// available everywhere.
+// Paths are byte strings; nothing here looks at the file system except
+// currentDir() (and normalize(), which asks currentDir()).
 // No function changes its arguments and none fails: results are values.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace zub {
 
+enum class PathStyle : uint8_t { posix, windows };
+
+// The style of the platform the program runs on: posix where the native
+// separator is '/', windows where it is '\'.
+PathStyle nativePathStyle();
+
 // The separator this platform writes between components: '/' on POSIX,
 // '\' on Windows.
 char nativeSeparator();
 
-// True for the bytes '/' and '\'.
-bool isSeparator(char c);
+// True for the separators of `style`: '/' always, '\' in the Windows style.
+bool isSeparator(char c, PathStyle style = nativePathStyle());
 
-// The first '/' or '\' in `path`; `fallback` when there is none (also for
-// the empty path).
-char detectSeparator(const std::string& path, char fallback);
+// The first separator of `style` in `path`; `fallback` when there is none
+// (also for the empty path).
+char detectSeparator(const std::string& path, char fallback,
+                     PathStyle style = nativePathStyle());
 // As above with nativeSeparator() as the fallback.
 char detectSeparator(const std::string& path);
 
-// True when `path` starts with a drive prefix (an ASCII letter, ':' and a
-// separator) or with a separator. "D:" and "D:x" are not absolute.
-bool isAbsolute(const std::string& path);
+// True when `path` starts with a separator, or (Windows style only) with a
+// drive prefix: an ASCII letter, ':' and a separator. "D:" and "D:x" are
+// never absolute.
+bool isAbsolute(const std::string& path, PathStyle style = nativePathStyle());
 
 // The process's working directory; the empty string when the platform
 // cannot report it. Never cut short, however long the directory is.
@@ -34,16 +49,17 @@ std::string currentDir();
 
 // The absolute, canonical form of `path`, with `workingDir` standing for the
 // working directory and `fallbackSep` for the separator of a path that has
-// none. The result uses one separator throughout: the first one found in
-// `path`, else `fallbackSep`. "." steps and runs of separators vanish, ".."
-// steps remove the previous component (never above the root), a drive root
-// loses its separator ("D:\" gives "D:"), a leading "\\" stays for network
-// paths, whose separator is then always '\'. Components such as "..." or
-// "..x" are ordinary names.
+// none. The result uses one separator throughout: the first separator of
+// `style` found in `path`, else `fallbackSep` (or '/' when `fallbackSep` is
+// no separator of `style`). "." steps and runs of
+// separators vanish, ".." steps remove the previous component (never above
+// the root). Windows style only: a drive root loses its separator ("D:\"
+// gives "D:"), a leading "\\" stays for network paths, whose separator is
+// then always '\'. Components such as "..." or "..x" are ordinary names.
 // A path (after prefixing the working directory) that starts with neither
 // a separator, '.', nor an ASCII letter comes back unchanged.
 std::string normalizeAt(std::string path, const std::string& workingDir,
-                        char fallbackSep);
+                        char fallbackSep, PathStyle style = nativePathStyle());
 // normalizeAt(path, currentDir(), nativeSeparator()).
 std::string normalize(std::string path);
 
@@ -65,15 +81,17 @@ std::vector<std::string> tokenize(const std::string& s,
 
 // `path` up to and including its last separator; the whole path when it
 // has none.
-std::string dirName(const char* path);
+std::string dirName(const char* path, PathStyle style = nativePathStyle());
 
 // The bytes after the last separator of `path` (empty when it ends in one);
 // the whole path when it has none.
-std::string baseName(const char* path);
+std::string baseName(const char* path, PathStyle style = nativePathStyle());
 
-// `path` rebuilt with `sep` between its components: empty components and a
-// trailing separator vanish, a leading run of separators becomes one `sep`.
-std::string withSeparator(const std::string& path, char sep);
+// `path` rebuilt with `sep` between its components (split at the
+// separators of `style`): empty components and a trailing separator vanish,
+// a leading run of separators becomes one `sep`.
+std::string withSeparator(const std::string& path, char sep,
+                          PathStyle style = nativePathStyle());
 // withSeparator(path, nativeSeparator()).
 std::string toNative(const std::string& path);
 

@@ -1,7 +1,10 @@
 #include "zub/platform.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 
+#include <cstring>
 #include <vector>
 
 namespace zub {
@@ -37,6 +40,62 @@ bool readableFile(const char* path) {
   const bool disk = GetFileType(file) == FILE_TYPE_DISK;
   CloseHandle(file);
   return disk;
+}
+
+// Windows has no owner and mode bits that another user could plant a file
+// past; the folder's access rules decide who may write there.
+std::string usableSettingsFile(const std::string& path) {
+  return readableFile(path.c_str()) ? path : std::string();
+}
+
+bool createEmptyFile(const char* path) {
+  // CREATE_NEW fails on anything at `path`, a link included.
+  const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+FILE* openRegularFile(const char* path, const char* mode) {
+  const bool update = std::strchr(mode, '+') != nullptr;
+  const bool binary = std::strchr(mode, 'b') != nullptr;
+  DWORD access = GENERIC_READ;
+  int flags = _O_RDONLY;
+  switch (mode[0]) {
+    case 'r': break;
+    case 'w': access = GENERIC_WRITE; flags = _O_WRONLY; break;
+    case 'a': access = GENERIC_WRITE; flags = _O_WRONLY | _O_APPEND; break;
+    default: return nullptr;
+  }
+  if (update) {
+    access = GENERIC_READ | GENERIC_WRITE;
+    flags = (flags & _O_APPEND) | _O_RDWR;
+  }
+  flags |= binary ? _O_BINARY : _O_TEXT;
+  // The link itself is opened, not what it points to, and is then turned
+  // away with directories, consoles, pipes and devices.
+  const HANDLE file = CreateFileA(path, access,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool regular = GetFileType(file) == FILE_TYPE_DISK &&
+                       GetFileInformationByHandle(file, &info) &&
+                       !(info.dwFileAttributes &
+                         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+  if (!regular || (mode[0] == 'w' && !SetEndOfFile(file))) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), flags);
+  if (fd < 0) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  FILE* stream = _fdopen(fd, mode);
+  if (stream == nullptr) _close(fd);
+  return stream;
 }
 
 }  // namespace platform

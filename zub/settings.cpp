@@ -4,6 +4,7 @@
 
 #include "zub/fs.h"
 #include "zub/path.h"
+#include "zub/platform.h"
 
 namespace zub {
 
@@ -23,19 +24,30 @@ std::vector<std::string> settingsCandidates(const std::string& folder,
 
 std::string findSettingsFile(const std::string& folder,
                              const std::string& file) {
-  for (const std::string& candidate : settingsCandidates(folder, file))
-    if (fileExists(candidate.c_str())) return candidate;
+  for (const std::string& candidate : settingsCandidates(folder, file)) {
+    std::string usable = platform::usableSettingsFile(candidate);
+    if (!usable.empty()) return usable;
+  }
   return std::string();
 }
 
-FILE* openSettingsFile(const char* file, const char* mode) {
-  std::string path = findSettingsFile(settingsFolder, file);
-  if (path.empty()) {
-    path = settingsCandidates(settingsFolder, file).front();
-    makeDirs(dirName(path.c_str()).c_str());
-    if (FILE* created = std::fopen(path.c_str(), "wb")) std::fclose(created);
+SettingsLocation locateSettingsFile(const char* file) {
+  SettingsLocation location;
+  location.path = findSettingsFile(settingsFolder, file);
+  location.exists = !location.path.empty();
+  if (!location.exists) {
+    location.path = settingsCandidates(settingsFolder, file).front();
+    makeDirs(dirName(location.path.c_str()).c_str());
   }
-  return std::fopen(path.c_str(), mode);
+  return location;
+}
+
+FILE* openSettingsFile(const char* file, const char* mode) {
+  const SettingsLocation location = locateSettingsFile(file);
+  // Whatever already occupies the first candidate without being usable
+  // (another user's file, a dangling link, a fifo) is not opened.
+  if (!location.exists && !platform::createEmptyFile(location.path.c_str())) return nullptr;
+  return platform::openRegularFile(location.path.c_str(), mode);
 }
 
 std::string hexOf(const Digest& d) {

@@ -17,14 +17,32 @@ namespace zub {
 std::vector<std::string> settingsCandidates(const std::string& folder,
                                             const std::string& file);
 
-// The first candidate that fileExists(); the empty string when none does.
+// The first candidate that is usable as an existing settings file: a
+// readable regular file of the running user, in a folder of that user that
+// others cannot write (a link of the user's own stands for its target, and
+// then the target's path is returned). Candidates that fail the test are
+// passed over as if they did not exist. The empty string when none is
+// usable.
 std::string findSettingsFile(const std::string& folder,
                              const std::string& file);
 
-// Opens settings file `file` of the folder "orchard.menu" with fopen mode
-// `mode`. An existing file is used wherever it lies among the candidates;
-// otherwise the file is created empty, with its folders, at the first
-// candidate, then opened. Returns nullptr when the final open fails.
+// Where settings file `file` of the folder "orchard.menu" is read and
+// written: the one answer that every reader and writer of settings asks.
+// `exists` is true when `path` is a usable existing file (as
+// findSettingsFile() finds it); otherwise `path` is the first candidate,
+// whose folders have been made, and nothing there may be used or replaced:
+// only a new file may be created.
+struct SettingsLocation {
+  std::string path;
+  bool exists = false;
+};
+SettingsLocation locateSettingsFile(const char* file);
+
+// Opens settings file `file` at locateSettingsFile(file) with fopen mode
+// `mode`: an existing file wherever it lies among the candidates; otherwise
+// a new empty file made at the first candidate. Only regular files are
+// opened, never blocking; returns nullptr when no file can be opened (also
+// when something that is not usable occupies the first candidate).
 // The caller closes the stream.
 FILE* openSettingsFile(const char* file, const char* mode);
 

@@ -14,10 +14,14 @@ namespace testing_support {
 
 namespace {
 
-// Server-side wait before each press is processed: it is stamped at least
-// this long after whatever the server handled before, so a release and
-// the next press of the same key never share a millisecond, which the
-// toolkit would take for auto-repeat and drop.
+// The toolkit tells auto-repeat from typing by asking the server, as it
+// handles a release, whether that key is down: if so it drops the release
+// and the next press. A browser lagging behind the keys would so drop a
+// second press of the same key made while it had not yet handled the
+// first one's release. Each press and its release are therefore sent in
+// one batch, which the server turns into input together, so the key is
+// never seen down between two presses; and each press waits this long
+// on the server, so no two presses share a millisecond stamp either.
 constexpr unsigned long kPressGap = 3;
 
 Display* dpy(XClient& client) { return static_cast<Display*>(client.display); }

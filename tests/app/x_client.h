@@ -47,10 +47,11 @@ bool focusWindow(XClient& client, unsigned long window);
 
 // Presses and releases one key, named as xdotool names keys: an X keysym
 // name ("Down", "BackSpace", "q", "Q"), optionally with a "ctrl+" prefix.
-// Shift is added when the keysym needs it. The server stamps
-// each press at least a few milliseconds after the previous release, so
-// the toolkit never takes two presses of one key for auto-repeat. False
-// when the name is unknown or the server refused the events.
+// Shift is added when the keysym needs it. The press and its release
+// reach the server in one batch, so the toolkit never takes a second
+// press of the same key for auto-repeat, however far the browser lags
+// behind (see x_client.cpp). False when the name is unknown or the server
+// refused the events.
 bool pressKey(XClient& client, const std::string& key);
 
 // Presses `key` and keeps it down until the server has auto-repeated it

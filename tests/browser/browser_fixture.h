@@ -52,8 +52,9 @@ class BrowserFixture : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   void writeMarksFile(const std::string& directory, const std::string& content) {
+    // The folder keeps its default mode: one that others may write is
+    // passed over by the settings lookup.
     ASSERT_TRUE(testing_support::writeMarks(home, directory, content));
-    std::filesystem::permissions(testing_support::marksFolder(home), std::filesystem::perms::all);
   }
 
   testing_support::TempDir temp;

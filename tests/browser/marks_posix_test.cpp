@@ -1,10 +1,17 @@
-// Marks-file tests that need a POSIX child process and file-size limit.
+// Marks-file tests that need POSIX: a child process and a file-size
+// limit, fifos, links, other users, backslashes as name bytes.
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +47,197 @@ TEST_F(MarksTest, SaveThatFailsHalfWayKeepsThePreviousFile) {
   // Nothing half-written is left beside the marks file.
   EXPECT_EQ(testing_support::namesIn(testing_support::marksFolder(home)),
             std::vector<std::string>{zub::digestHex(dir)});
+}
+
+}  // namespace
+
+// Marks files as an adversary leaves them: not regular files, huge,
+// longer than they say, planted in a shared folder by another user; and
+// directories whose names hold backslashes.
+namespace {
+
+mode_t lmodeOf(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+// Bytes this process has read through read() and friends so far.
+long long bytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = -1;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return -1;
+}
+
+// Opens `dir` and toggles its file; exit status 0 when nothing was loaded.
+// An alarm ends a run that blocks.
+int openAndToggle(const std::string& dir) {
+  alarm(120);
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  const bool nothingLoaded = state.marks == Marks({0, 0, 0}) && state.selection == 2;
+  state.marks[2] = 1;
+  saveMarks(state);
+  loadMarks(state);
+  return nothingLoaded ? 0 : 1;
+}
+
+// What sits at the marks path is neither read as marks nor written over:
+// the open and a toggle complete (a fifo must not block, a huge or endless
+// file must not take memory), marks stay 0 and the selection 2.
+TEST_F(MarksTest, WhatIsNoSmallRegularFileNeitherCrashesNorHangs) {
+  ASSERT_TRUE(testing_support::makeDir(testing_support::marksFolder(home)));
+  const std::string marks = marksPathOf(dir);
+  struct Row {
+    const char* what;
+    std::function<int()> plant;  // 0 on success
+    std::function<bool()> asItWas;
+  };
+  const Row rows[] = {
+      {"a directory", [&] { return mkdir(marks.c_str(), 0700); },
+       [&] { return S_ISDIR(lmodeOf(marks)); }},
+      {"a fifo", [&] { return mkfifo(marks.c_str(), 0600); },
+       [&] { return S_ISFIFO(lmodeOf(marks)); }},
+      {"a link to /dev/zero", [&] { return symlink("/dev/zero", marks.c_str()); },
+       [&] { return S_ISLNK(lmodeOf(marks)); }},
+      {"a dangling link", [&] { return symlink(at("made-by-a-save").c_str(), marks.c_str()); },
+       [&] { return S_ISLNK(lmodeOf(marks)) && !testing_support::fileExists(at("made-by-a-save")); }},
+      // An own regular file: sparse, 100 GB of zero bytes, no disk used. It
+      // is the user's own marks file, so the save may replace it.
+      {"a sparse 100 GB file",
+       [&] {
+         const int fd = open(marks.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+         const int result = fd >= 0 ? ftruncate(fd, 100LL << 30) : -1;
+         if (fd >= 0) close(fd);
+         return result;
+       },
+       [&] { return S_ISREG(lmodeOf(marks)); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_EQ(row.plant(), 0);
+    // In a child: a crash or a blocking open fails this row alone (the
+    // alarm ends a hang), instead of the whole suite.
+    EXPECT_EXIT(std::exit(openAndToggle(dir)), ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(row.asItWas());
+    std::error_code ignored;
+    std::filesystem::remove_all(marks, ignored);
+  }
+}
+
+// A file that announces three pairs is read for three pairs, not to its
+// end, whatever follows them.
+TEST_F(MarksTest, LoadingReadsNoFurtherThanTheAnnouncedPairs) {
+  std::string content = testing_support::marksText({".", "..", "notes.txt"}, 1, {0, 0, 1});
+  content.pop_back();  // the empty last line: more pairs follow
+  std::string more;
+  for (int i = 0; i < 1000; ++i) more += zub::digestHex(std::to_string(i)) + " 1\n";
+  content.reserve(content.size() + 20 * 1024 * 1024);
+  while (content.size() < 20u * 1024 * 1024) content += more;
+  writeMarksFile(dir, content);
+
+  BrowserState state;
+  const long long before = bytesRead();
+  openDirectory(dir.c_str(), state);
+  const long long read = bytesRead() - before;
+  EXPECT_EQ(state.marks, (Marks{0, 0, 1}));
+  EXPECT_EQ(state.selection, 1);
+  ASSERT_GE(before, 0) << "no /proc/self/io";
+  EXPECT_LT(read, 2 * 1024 * 1024) << "bytes read for three pairs";
+}
+
+// The loader reads through a buffer of 64 KiB: a file several times that
+// size, with runs of white space of every length between its tokens, puts
+// keys, marks and blanks across every kind of boundary.
+TEST_F(MarksTest, LargeFilesLoadWholeAcrossTheReadBuffer) {
+  BrowserState state;
+  state.currentDirectory = at("large");
+  std::string content = "4000 \t\r\n  -7\n";
+  Marks expected;
+  for (int i = 0; i < 4000; ++i) {
+    const std::string name = "entry-" + std::to_string(i);
+    state.entryNames.push_back(name);
+    const int32_t mark = (i * 7919) % 100003 - 50000;
+    expected.push_back(mark);
+    content += zub::digestHex(name) + std::string(1 + i % 5, ' ') + std::to_string(mark) +
+               std::string(1 + i % 3, '\n');
+  }
+  // Stored in reverse: every pair is looked up, none is in listing order.
+  std::reverse(state.entryNames.begin(), state.entryNames.end());
+  std::reverse(expected.begin(), expected.end());
+  ASSERT_GT(content.size(), 2u * 64 * 1024);
+  writeMarksFile(state.currentDirectory, content);
+  loadMarks(state);
+  EXPECT_EQ(state.selection, -7);
+  EXPECT_EQ(state.marks, expected);
+}
+
+// Another local user plants marks in a shared working directory (mode
+// 1777): the browser, run by a second user with its own HOME, neither
+// loads them nor saves into them.
+TEST_F(MarksTest, MarksPlantedInASharedFolderByAnotherUserAreIgnored) {
+  if (geteuid() != 0) GTEST_SKIP() << "planting files as a second user needs root";
+  constexpr uid_t planter = 4242;  // another local user; the check runs as nobody
+  const std::string shared = at("shared");
+  makeDir("shared");
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const std::string planted = shared + "/.orchard.menu";
+  ASSERT_EQ(mkdir(planted.c_str(), 0755), 0);
+  const std::string plantedFile = planted + "/" + zub::digestHex(dir);
+  const std::string plantedText =
+      testing_support::marksText({".", "..", "notes.txt"}, 0, {1, 1, 1});
+  ASSERT_TRUE(testing_support::writeFile(plantedFile, plantedText));
+  ASSERT_EQ(chmod(plantedFile.c_str(), 0666), 0);
+  ASSERT_EQ(chown(plantedFile.c_str(), planter, planter), 0);
+  ASSERT_EQ(chown(planted.c_str(), planter, planter), 0);
+  // The second user's own HOME.
+  const std::string userHome = at("user");
+  makeDir("user");
+  ASSERT_EQ(chown(userHome.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(userHome.c_str(), 0755), 0);
+
+  const std::string d = dir;
+  const testing_support::ChildCheck check = testing_support::runUnprivileged([&](std::string& out) {
+    setenv("HOME", userHome.c_str(), 1);
+    if (chdir(shared.c_str()) != 0) return;
+    BrowserState state;
+    openDirectory(d.c_str(), state);
+    out += "selection " + std::to_string(state.selection) + " marks";
+    for (int32_t mark : state.marks) out += " " + std::to_string(mark);
+    state.marks[2] = 1;
+    saveMarks(state);
+  });
+  ASSERT_TRUE(check.ran) << check.output;
+  EXPECT_EQ(check.output, "selection 2 marks 0 0 0");
+  EXPECT_EQ(testing_support::readFile(plantedFile), plantedText);
+  EXPECT_EQ(testing_support::readFile(testing_support::marksPath(userHome, dir)),
+            testing_support::marksText({".", "..", "notes.txt"}, 2, {0, 0, 1}));
+}
+
+// On Linux a backslash is part of a name: such a directory opens as
+// itself, never as the path its backslashes would spell on Windows.
+TEST_F(MarksTest, BackslashesInDirectoryNamesAreNameBytes) {
+  makeDir("d/..\\..\\etc");
+  makeFile("d/..\\..\\etc/inside");
+  makeDir("d/back\\slash");
+  makeFile("d/back\\slash/x");
+  struct Row {
+    std::string name, entry;
+  };
+  const Row rows[] = {{"..\\..\\etc", "inside"}, {"back\\slash", "x"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    BrowserState state;
+    const std::string path = dir + "/" + row.name;
+    openDirectory(path.c_str(), state);
+    EXPECT_EQ(state.currentDirectory, path);
+    EXPECT_NE(indexOf(state, row.entry), -1);
+    state.marks[indexOf(state, row.entry)] = 1;
+    saveMarks(state);
+    EXPECT_NE(marksFileOf(path).find(zub::digestHex(row.entry) + " 1\n"), std::string::npos);
+  }
 }
 
 }  // namespace

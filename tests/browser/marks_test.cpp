@@ -146,6 +146,10 @@ TEST_F(MarksTest, ReadOnlyMarksFileUndoesAChange) {
   const std::string stored = "3\n2\n" + key("notes.txt") + " 1\n\n";
   writeMarksFile(dir, stored);
   chmod(marksPathOf(dir).c_str(), 0444);
+  // Only the user's own marks file in the user's own folder is read: as
+  // root, both go to the user the check runs as.
+  ASSERT_TRUE(testing_support::giveToCheckUser(testing_support::marksFolder(home)));
+  ASSERT_TRUE(testing_support::giveToCheckUser(marksPathOf(dir)));
   const std::string d = dir;
   const testing_support::ChildCheck result = testing_support::runUnprivileged([&](std::string& out) {
     BrowserState state;

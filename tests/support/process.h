@@ -39,12 +39,6 @@ bool waitForExit(int pid, int& status,
 // Kills and reaps child `pid` when it still runs; nothing for pid <= 0.
 void killAndReap(int pid);
 
-// Runs a tool to the end (killed after `limit`) and returns its stdout;
-// `exitCode` gets its exit status, -1 when it did not end normally.
-std::string runTool(const std::vector<std::string>& argv,
-                    const std::vector<std::string>& environment, int& exitCode,
-                    std::chrono::milliseconds limit = std::chrono::seconds(30));
-
 // Reads `fd` until `lines` line feeds have arrived, the end of the stream,
 // or `limit`; what arrived.
 std::string readLines(int fd, int lines,

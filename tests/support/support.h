@@ -106,6 +106,9 @@ bool workingDirectoryCanVanish();
 // True when the platform's file names may be `name` (POSIX: no '/'; Windows
 // also refuses control bytes and < > : " \ | ? *).
 bool nameAllowed(const std::string& name);
+// Makes `path` belong to the user runUnprivileged() runs its checks as
+// (POSIX, as root: "nobody"; otherwise nothing changes); false on failure.
+bool giveToCheckUser(const std::string& path);
 
 // File names holding bytes a shell would act on: blanks, quotes, command
 // substitution, back-ticks, a separator, a line feed, bytes above 0x7F, a

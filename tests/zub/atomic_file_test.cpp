@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -84,16 +85,110 @@ TEST(ReplaceFile, AFailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
   EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"marks"}));
 }
 
-TEST(ReplaceFile, ALinkIsReplacedAndWhatItPointedToIsUntouched) {
+// Links are resolved by the caller, which trusts only the user's own: a
+// link that reaches these functions is left alone, and so is what it
+// points to, existing or not.
+TEST(ReplaceFile, NeitherWritesThroughALinkNorReplacesIt) {
   TempDir dir;
   writeFile(dir / "elsewhere", "precious");
-  ASSERT_EQ(chmod((dir / "elsewhere").c_str(), 0600), 0);
   ASSERT_EQ(symlink("elsewhere", (dir / "marks").c_str()), 0);
-  ASSERT_TRUE(zub::replaceFile(dir / "marks", "new"));
-  EXPECT_TRUE(S_ISREG(modeOf(dir / "marks")));
-  EXPECT_EQ(readFile(dir / "marks"), "new");
+  ASSERT_EQ(symlink("not-yet", (dir / "dangling").c_str()), 0);
+  for (const char* name : {"marks", "dangling"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(zub::replaceFile(dir / name, "new"));
+    EXPECT_FALSE(zub::createFile(dir / name, "new", 3));
+    EXPECT_TRUE(S_ISLNK(modeOf(dir / name)));
+  }
   EXPECT_EQ(readFile(dir / "elsewhere"), "precious");
-  EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"elsewhere", "marks"}));
+  EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"dangling", "elsewhere", "marks"}));
+}
+
+TEST(CreateFile, NeverOverAnythingThatExists) {
+  TempDir dir;
+  writeFile(dir / "old", "kept");
+  ASSERT_EQ(mkdir((dir / "folder").c_str(), 0700), 0);
+  EXPECT_FALSE(zub::createFile(dir / "old", "new", 3));
+  EXPECT_FALSE(zub::createFile(dir / "folder", "new", 3));
+  EXPECT_TRUE(zub::createFile(dir / "fresh", "new", 3));
+  EXPECT_EQ(readFile(dir / "old"), "kept");
+  EXPECT_EQ(readFile(dir / "fresh"), "new");
+  EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"folder", "fresh", "old"}));
+}
+
+// A process id that no process has: a child that has ended and been reaped.
+pid_t deadProcess() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return child;
+}
+
+TEST(ReplaceFile, RemovesTheTemporariesOfWritersThatAreGone) {
+  TempDir dir;
+  writeFile(dir / "marks", "old");
+  const std::string dead = std::to_string(deadProcess());
+  const std::string alive = std::to_string(getppid());
+  const std::string self = std::to_string(getpid());
+  struct Row {
+    std::string name;
+    bool removed;
+  };
+  const Row rows[] = {
+      {"marks.tmp-" + dead + "-1", true},    // killed in the middle of a save
+      {"marks.tmp-" + self + "-7", true},    // ours, from a save that failed
+      {"marks.tmp-" + alive + "-1", false},  // a save under way elsewhere
+      {"other.tmp-" + dead + "-1", false},   // another file's
+      {"marks.tmp-x-1", false},              // not named as we name them
+      {"marks.tmp-" + dead, false},
+  };
+  for (const Row& row : rows) writeFile(dir / row.name, "partial");
+  ASSERT_TRUE(zub::replaceFile(dir / "marks", "new"));
+  EXPECT_EQ(readFile(dir / "marks"), "new");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(testing_support::fileExists(dir / row.name), !row.removed);
+  }
+}
+
+// As root the replacement is handed to the replaced file's owner and
+// group: a save under sudo with HOME kept leaves the user's file the user's.
+TEST(ReplaceFile, KeepsOwnerGroupAndMode) {
+  if (geteuid() != 0) GTEST_SKIP() << "handing files to another user needs root";
+  TempDir dir;
+  const std::string path = dir / "marks";
+  writeFile(path, "old");
+  ASSERT_EQ(chown(path.c_str(), 4242, 4343), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(zub::replaceFile(path, "new"));
+  struct stat st {};
+  ASSERT_EQ(lstat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 4242u);
+  EXPECT_EQ(st.st_gid, 4343u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(readFile(path), "new");
+}
+
+// A folder the user may not write, holding a marks file the user may:
+// the file is rewritten where it lies.
+TEST(ReplaceFile, RewritesInPlaceWhereTheFolderTakesNoNewFile) {
+  TempDir dir;
+  const std::string folder = dir / "locked";
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  const std::string path = folder + "/marks";
+  writeFile(path, "the old content, longer than the new");
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+  }
+  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+  const ChildCheck check = runUnprivileged([&](std::string& out) {
+    out = zub::replaceFile(path, "new") ? "replaced" : "not replaced";
+  });
+  ASSERT_TRUE(check.ran) << check.output;
+  EXPECT_EQ(check.output, "replaced");
+  EXPECT_EQ(readFile(path), "new");
+  EXPECT_EQ(namesIn(folder), std::vector<std::string>({"marks"}));
 }
 
 TEST(ReplaceFile, FailsCleanlyWhereNoFileCanBe) {

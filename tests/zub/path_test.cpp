@@ -52,7 +52,8 @@ TEST(Normalize, WindowsPathsAgainstADriveWorkingDirectory) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.input);
-    EXPECT_EQ(zub::normalizeAt(row.input, "D:\\work\\sub", '\\'), row.expected);
+    EXPECT_EQ(zub::normalizeAt(row.input, "D:\\work\\sub", '\\', zub::PathStyle::windows),
+              row.expected);
   }
 }
 
@@ -65,21 +66,40 @@ TEST(Normalize, PosixPathsAgainstAPosixWorkingDirectory) {
       {"../../../..", "/home/u", "/"},
       {"", "/", "/"},
       {"..", "/", "/"},
-      // The separator found in the path wins, also for the working directory.
-      {"a\\b", "/home", "\\home\\a\\b"},
+      // A backslash is a name byte: no separator, no drive, no network path.
+      {"a\\b", "/home", "/home/a\\b"},
+      {"/tmp/h/..\\..\\etc", "/", "/tmp/h/..\\..\\etc"},
+      {"back\\slash/..", "/tmp/h", "/tmp/h"},
+      {"\\\\srv\\x", "/w", "/w/\\\\srv\\x"},
+      {"D:/x", "/w", "/w/D:/x"},
+      {"D:\\", "/w", "/w/D:\\"},
       // An unknown working directory leaves a rooted path.
       {"a", "", "/a"},
       {"", "", "/"},
       // A path that starts with none of separator, '.' or letter is left alone.
       {"a/./b", "~u", "~u/a/./b"},
       {"a", "\xE9t\xE9", "\xE9t\xE9/a"},
-      // A network working directory keeps its backslashes, also for the rest.
-      {"a/b", "\\\\srv\\share", "\\\\srv\\share\\a\\b"},
-      {"a/../..", "\\\\srv\\share", "\\\\srv"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.input + " in " + row.workingDir);
-    EXPECT_EQ(zub::normalizeAt(row.input, row.workingDir, '/'), row.expected);
+    EXPECT_EQ(zub::normalizeAt(row.input, row.workingDir, '/', zub::PathStyle::posix),
+              row.expected);
+    // A backslash fallback cannot stand for a separator where it is none.
+    EXPECT_EQ(zub::normalizeAt(row.input, row.workingDir, '\\', zub::PathStyle::posix),
+              row.expected);
+  }
+}
+
+TEST(Normalize, ANetworkWorkingDirectoryKeepsItsBackslashes) {
+  const Row rows[] = {
+      {"a/b", "\\\\srv\\share\\a\\b"},
+      {"a/../..", "\\\\srv"},
+      {"", "\\\\srv\\share"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.input);
+    EXPECT_EQ(zub::normalizeAt(row.input, "\\\\srv\\share", '/', zub::PathStyle::windows),
+              row.expected);
   }
 }
 
@@ -98,30 +118,34 @@ TEST(Normalize, UsesTheProcessWorkingDirectory) {
 TEST(DetectSeparator, FirstSeparatorElseFallback) {
   struct {
     std::string path;
-    char fallback, expected;
+    char fallback, windows, posix;
   } rows[] = {
-      {"a\\b/c", '/', '\\'}, {"a/b\\c", '\\', '/'}, {"abc", '\\', '\\'},
-      {"abc", '/', '/'},     {"", '\\', '\\'},      {"D:", '/', '/'},
+      {"a\\b/c", '/', '\\', '/'}, {"a/b\\c", '\\', '/', '/'}, {"abc", '\\', '\\', '\\'},
+      {"abc", '/', '/', '/'},       {"", '\\', '\\', '\\'},      {"D:", '/', '/', '/'},
+      {"a\\b", '/', '\\', '/'},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(zub::detectSeparator(row.path, row.fallback), row.expected);
+    EXPECT_EQ(zub::detectSeparator(row.path, row.fallback, zub::PathStyle::windows), row.windows);
+    EXPECT_EQ(zub::detectSeparator(row.path, row.fallback, zub::PathStyle::posix), row.posix);
   }
 }
 
 TEST(IsAbsolute, DrivePrefixOrLeadingSeparator) {
   struct {
     std::string path;
-    bool expected;
+    bool windows, posix;
   } rows[] = {
-      {"\\\\srv\\x", true}, {"/x", true},      {"\\x", true},     {"D:/x", true},
-      {"z:\\", true},       {"/", true},       {"D:", false},     {"D:x", false},
-      {"x/y", false},       {"", false},       {"\xE9:\\", false}, {"1:\\x", false},
-      {":\\x", false},      {"DD:\\x", false},
+      {"\\\\srv\\x", true, false}, {"/x", true, true},     {"\\x", true, false},
+      {"D:/x", true, false},       {"z:\\", true, false},    {"/", true, true},
+      {"D:", false, false},        {"D:x", false, false},    {"x/y", false, false},
+      {"", false, false},          {"\xE9:\\", false, false}, {"1:\\x", false, false},
+      {":\\x", false, false},      {"DD:\\x", false, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(zub::isAbsolute(row.path), row.expected);
+    EXPECT_EQ(zub::isAbsolute(row.path, zub::PathStyle::windows), row.windows);
+    EXPECT_EQ(zub::isAbsolute(row.path, zub::PathStyle::posix), row.posix);
   }
 }
 
@@ -188,38 +212,51 @@ TEST(Tokenize, MaximalRunsOfNonDelimiters) {
 }
 
 TEST(DirNameAndBaseName, SplitAtTheLastSeparator) {
+  struct Split {
+    std::string dir, base;
+  };
   struct {
     const char* path;
-    std::string dir, base;
+    Split windows, posix;
   } rows[] = {
-      {"a/b/c", "a/b/", "c"},   {"/x", "/", "x"},         {"a/", "a/", ""},
-      {"foo", "foo", "foo"},    {"", "", ""},             {"D:\\x/y\\z", "D:\\x/y\\", "z"},
-      {"\\\\srv", "\\\\", "srv"}, {"a b/c\nd", "a b/", "c\nd"},
+      {"a/b/c", {"a/b/", "c"}, {"a/b/", "c"}},
+      {"/x", {"/", "x"}, {"/", "x"}},
+      {"a/", {"a/", ""}, {"a/", ""}},
+      {"foo", {"foo", "foo"}, {"foo", "foo"}},
+      {"", {"", ""}, {"", ""}},
+      {"D:\\x/y\\z", {"D:\\x/y\\", "z"}, {"D:\\x/", "y\\z"}},
+      {"\\\\srv", {"\\\\", "srv"}, {"\\\\srv", "\\\\srv"}},
+      {"a b/c\nd", {"a b/", "c\nd"}, {"a b/", "c\nd"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(zub::dirName(row.path), row.dir);
-    EXPECT_EQ(zub::baseName(row.path), row.base);
+    EXPECT_EQ(zub::dirName(row.path, zub::PathStyle::windows), row.windows.dir);
+    EXPECT_EQ(zub::baseName(row.path, zub::PathStyle::windows), row.windows.base);
+    EXPECT_EQ(zub::dirName(row.path, zub::PathStyle::posix), row.posix.dir);
+    EXPECT_EQ(zub::baseName(row.path, zub::PathStyle::posix), row.posix.base);
   }
 }
 
 TEST(WithSeparator, RebuildsWithOneSeparator) {
   struct {
-    std::string path, backslash, slash;
+    std::string path, backslash, slash, posixSlash;
   } rows[] = {
-      {"", "", ""},
-      {"/", "\\", "/"},
-      {"D:/Users/x/", "D:\\Users\\x", "D:/Users/x"},
-      {"/a//b/", "\\a\\b", "/a/b"},
-      {"\\\\srv\\share", "\\srv\\share", "/srv/share"},
-      {"./.d/f", ".\\.d\\f", "./.d/f"},
-      {"a", "a", "a"},
+      {"", "", "", ""},
+      {"/", "\\", "/", "/"},
+      {"D:/Users/x/", "D:\\Users\\x", "D:/Users/x", "D:/Users/x"},
+      {"/a//b/", "\\a\\b", "/a/b", "/a/b"},
+      {"\\\\srv\\share", "\\srv\\share", "/srv/share", "\\\\srv\\share"},
+      {"./.d/f", ".\\.d\\f", "./.d/f", "./.d/f"},
+      {"a", "a", "a", "a"},
+      {"/a\\b//c", "\\a\\b\\c", "/a/b/c", "/a\\b/c"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(zub::withSeparator(row.path, '\\'), row.backslash);
-    EXPECT_EQ(zub::withSeparator(row.path, '/'), row.slash);
-    EXPECT_EQ(zub::toNative(row.path), zub::nativeSeparator() == '/' ? row.slash : row.backslash);
+    EXPECT_EQ(zub::withSeparator(row.path, '\\', zub::PathStyle::windows), row.backslash);
+    EXPECT_EQ(zub::withSeparator(row.path, '/', zub::PathStyle::windows), row.slash);
+    EXPECT_EQ(zub::withSeparator(row.path, '/', zub::PathStyle::posix), row.posixSlash);
+    EXPECT_EQ(zub::toNative(row.path),
+              zub::nativePathStyle() == zub::PathStyle::posix ? row.posixSlash : row.backslash);
   }
 }
 

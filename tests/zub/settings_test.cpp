@@ -54,8 +54,8 @@ TEST(SettingsCandidates, FollowTheProfileVariablesInOrder) {
     Var vars[4];
     std::vector<std::string> expected;
   } rows[] = {
-      {{"D:\\Users\\u\\AppData\\Roaming", "D:\\Users\\u", std::nullopt, "\\Users\\u"},
-       {"D:/Users/u/AppData/Roaming/orchard.menu/F", "D:/Users/u/.orchard.menu/F",
+      {{"/d/Users/u/AppData/Roaming", "/d/Users/u", std::nullopt, "/Users/u"},
+       {"/d/Users/u/AppData/Roaming/orchard.menu/F", "/d/Users/u/.orchard.menu/F",
         "/Users/u/.orchard.menu/F", "./.orchard.menu/F", here}},
       {{std::nullopt, std::nullopt, std::nullopt, std::nullopt}, {"./.orchard.menu/F", here}},
       {{std::nullopt, std::nullopt, "/home//u/", std::nullopt},
@@ -64,11 +64,17 @@ TEST(SettingsCandidates, FollowTheProfileVariablesInOrder) {
       {{"", "", "", ""},
        {"/orchard.menu/F", "/.orchard.menu/F", "/.orchard.menu/F", "/.orchard.menu/F",
         "./.orchard.menu/F", here}},
-      {{"rel\\app", std::nullopt, std::nullopt, "\\\\srv\\u"},
+      {{"rel//app", std::nullopt, std::nullopt, "//srv/u"},
        {"rel/app/orchard.menu/F", "/srv/u/.orchard.menu/F", "./.orchard.menu/F", here}},
+      // On this system a backslash is a byte of a folder's name.
+      {{"D:\\Users\\u", std::nullopt, "/home/a\\b/", "\\\\srv\\u"},
+       {"D:\\Users\\u/orchard.menu/F", "/home/a\\b/.orchard.menu/F",
+        "\\\\srv\\u/.orchard.menu/F", "./.orchard.menu/F", here}},
   };
+  const bool backslashIsANameByte = zub::nativePathStyle() == zub::PathStyle::posix;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.expected.front());
+    if (!backslashIsANameByte && row.expected.front().find('\\') != std::string::npos) continue;
     if (!testing_support::environmentHoldsEmptyValues() &&
         std::any_of(std::begin(row.vars), std::end(row.vars),
                     [](const Var& v) { return v && v->empty(); }))
@@ -77,6 +83,22 @@ TEST(SettingsCandidates, FollowTheProfileVariablesInOrder) {
     setProfile(env, row.vars);
     EXPECT_EQ(zub::settingsCandidates("orchard.menu", "F"), nativeForms(row.expected));
   }
+}
+
+TEST(SettingsCandidates, WindowsFormsOnWindows) {
+  if (zub::nativePathStyle() != zub::PathStyle::windows)
+    GTEST_SKIP() << "a backslash is a name byte on this system";
+  TempDir dir;
+  EnvGuard env;
+  ASSERT_TRUE(env.changeDir(dir.path));
+  setProfile(env, {"D:\\Users\\u\\AppData\\Roaming", "D:\\Users\\u", std::nullopt, "\\Users\\u"});
+  EXPECT_EQ(zub::settingsCandidates("orchard.menu", "F"),
+            (std::vector<std::string>{"D:\\Users\\u\\AppData\\Roaming\\orchard.menu\\F",
+                                      "D:\\Users\\u\\.orchard.menu\\F",
+                                      "\\Users\\u\\.orchard.menu\\F", ".\\.orchard.menu\\F",
+                                      dir.path + "\\orchard.menu\\F"}));
+  setProfile(env, {std::nullopt, "\\\\srv\\u", std::nullopt, std::nullopt});
+  EXPECT_EQ(zub::settingsCandidates("orchard.menu", "F").front(), "\\srv\\u\\.orchard.menu\\F");
 }
 
 TEST(SettingsCandidates, UnreadableWorkingDirectoryGivesARootedCandidate) {

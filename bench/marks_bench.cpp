@@ -1,0 +1,95 @@
+// Loading and saving marks files that users do not write by hand: keys
+// crafted to share their first bytes, a file that announces few pairs but
+// holds many, and the largest directories.
+//   build/bench/marks_bench
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "bench/private_home.h"
+#include "browser/browser_state.h"
+#include "zub/settings.h"
+
+namespace {
+
+// A state for directory `dir` (never listed: the names are given) with
+// `count` entries.
+BrowserState stateWith(const std::string& dir, size_t count) {
+  BrowserState state;
+  state.currentDirectory = dir;
+  state.entryNames.reserve(count);
+  for (size_t i = 0; i < count; ++i) state.entryNames.push_back("entry-" + std::to_string(i));
+  return state;
+}
+
+void writeMarksFileOf(const std::string& dir, const std::string& content) {
+  if (FILE* file = zub::openSettingsFile(zub::digestHex(dir).c_str(), "w")) {
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
+  }
+}
+
+// `count` distinct keys that share their first 16 hexadecimal digits.
+std::string craftedPairs(size_t count) {
+  std::mt19937_64 random(7);
+  std::string text = std::to_string(count) + "\n0\n";
+  char line[64];
+  for (size_t i = 0; i < count; ++i) {
+    std::snprintf(line, sizeof line, "0123456789ABCDEF%016llX 1\n",
+                  static_cast<unsigned long long>(random()));
+    text += line;
+  }
+  return text + "\n";
+}
+
+void BM_LoadCraftedKeys(benchmark::State& bench) {
+  const std::string dir = "/bench/crafted-" + std::to_string(bench.range(0));
+  BrowserState state = stateWith(dir, 1000);
+  writeMarksFileOf(dir, craftedPairs(static_cast<size_t>(bench.range(0))));
+  for (auto _ : bench) {
+    loadMarks(state);
+    benchmark::DoNotOptimize(state.marks.data());
+  }
+}
+
+// Three pairs announced, 50 MB of further pairs behind them.
+void BM_LoadAnnouncesFewHoldsMany(benchmark::State& bench) {
+  const std::string dir = "/bench/few";
+  BrowserState state = stateWith(dir, 3);
+  std::string text = craftedPairs(1400000);
+  text.replace(0, text.find('\n'), "3");
+  writeMarksFileOf(dir, text);
+  for (auto _ : bench) {
+    loadMarks(state);
+    benchmark::DoNotOptimize(state.marks.data());
+  }
+}
+
+void BM_SaveAndLoad(benchmark::State& bench) {
+  const std::string dir = "/bench/large-" + std::to_string(bench.range(0));
+  BrowserState state = stateWith(dir, static_cast<size_t>(bench.range(0)));
+  loadMarks(state);
+  for (size_t i = 0; i < state.marks.size(); i += 3) state.marks[i] = 1;
+  for (auto _ : bench) {
+    state.marks[0] ^= 1;
+    saveMarks(state);
+    loadMarks(state);
+  }
+}
+
+BENCHMARK(BM_LoadCraftedKeys)->Arg(20000)->Arg(80000)->Arg(160000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAnnouncesFewHoldsMany)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveAndLoad)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string root;
+  return runBenchmarksInPrivateHome(argc, argv, "orchard-marks-bench", root);
+}
