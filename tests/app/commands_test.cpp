@@ -1,58 +1,16 @@
 // The key tables and the commands on the real browser state, without a
 // window: real directories, HOME in a temporary folder, a stand-in opener.
-#include <unistd.h>
-
+// Cases that only POSIX can show are in commands_posix_test.cpp.
 #include <climits>
+#include <cstdint>
 
 #include <gtest/gtest.h>
 
-#include "app/commands.h"
-#include "browser/browser_state.h"
-#include "tests/support/process.h"
-#include "tests/support/support.h"
+#include "tests/app/commands_fixture.h"
 
 using namespace testing_support;
 
 namespace {
-
-// dir holds ".", "..", alpha/, beta/, a.txt, b.txt, c.txt, in that order.
-class CommandsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_FALSE(temp.path.empty());
-    root = temp.path;
-    home = root + "/home";
-    top = root + "/top";
-    dir = top + "/dir";
-    ASSERT_TRUE(makeDir(marksFolder(home)));
-    ASSERT_TRUE(makeDir(dir + "/alpha"));
-    ASSERT_TRUE(makeDir(dir + "/beta"));
-    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
-      ASSERT_TRUE(writeFile(dir + "/" + name, name));
-    }
-    ASSERT_TRUE(makeDir(root + "/bin"));
-    ASSERT_TRUE(makeDir(root + "/record"));
-    ASSERT_TRUE(writeExecutable(root + "/bin/xdg-open",
-                                recorderScript(false, marksPath(dir))));
-    env.useHome(home);
-    env.set("PATH", root + "/bin:/usr/bin:/bin");
-    env.set("LAUNCH_RECORD", root + "/record");
-    ASSERT_TRUE(env.changeDir(root));
-    browserState = BrowserState{};
-  }
-
-  void open(const std::string& path) { openDirectory(path.c_str(), browserState); }
-  std::string marksPath(const std::string& directory) const {
-    return testing_support::marksPath(home, directory);
-  }
-
-  const std::vector<std::string> dirNames = {".", "..", "alpha", "beta",
-                                             "a.txt", "b.txt", "c.txt"};
-
-  TempDir temp;
-  EnvGuard env;
-  std::string root, home, top, dir;
-};
 
 TEST_F(CommandsTest, ArrowsMoveTheSelectionWithinTheListWithoutWrapping) {
   struct Row {
@@ -73,14 +31,14 @@ TEST_F(CommandsTest, ArrowsMoveTheSelectionWithinTheListWithoutWrapping) {
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.start) + (row.listable ? " in dir" : " in nothing"));
     browserState = BrowserState{};
-    open(row.listable ? dir : root + "/missing");
+    open(row.listable ? dir : at("missing"));
     ASSERT_EQ(row.listable ? 7u : 0u, browserState.entryNames.size());
     browserState.selection = row.start;
-    const std::string before = readFile(marksPath(browserState.currentDirectory));
+    const std::string before = marksFile(browserState.currentDirectory);
     runCommand(row.command);
     EXPECT_EQ(row.expected, browserState.selection);
     // Moving saves nothing.
-    EXPECT_EQ(before, readFile(marksPath(browserState.currentDirectory)));
+    EXPECT_EQ(before, marksFile(browserState.currentDirectory));
   }
 }
 
@@ -102,7 +60,7 @@ TEST_F(CommandsTest, ToggleFlipsTheSelectedMarkAndTheFileFollows) {
 
     runCommand(Command::toggleMark);
     marks[5] = row.expected;
-    EXPECT_EQ(marksText(dirNames, 5, marks), readFile(marksPath(dir)));
+    EXPECT_EQ(marksText(dirNames, 5, marks), marksFile(dir));
     EXPECT_EQ(row.expected, browserState.marks[5]);
     EXPECT_EQ(row.expected ? "* b.txt" : "  b.txt", browserState.displayLines[5]);
     EXPECT_EQ(5, browserState.selection);
@@ -125,10 +83,10 @@ TEST_F(CommandsTest, SelectedEntryCommandsDoNothingOutsideTheList) {
       EXPECT_EQ(before.marks, browserState.marks);
       EXPECT_EQ(before.displayLines, browserState.displayLines);
       EXPECT_EQ(selection, browserState.selection);
-      EXPECT_EQ(marksText(dirNames, selection, marks), readFile(marksPath(dir)));
+      EXPECT_EQ(marksText(dirNames, selection, marks), marksFile(dir));
     }
   }
-  EXPECT_TRUE(readLaunchRecords(root + "/record").empty());
+  EXPECT_TRUE(recorder.records().empty());
 }
 
 TEST_F(CommandsTest, ClearMarksRewritesTheFileEvenWhenNothingIsMarked) {
@@ -141,23 +99,23 @@ TEST_F(CommandsTest, ClearMarksRewritesTheFileEvenWhenNothingIsMarked) {
       {"marks set", dir, {1, 0, 5, 0, 1, 1, -2}},
       {"nothing marked", dir, {0, 0, 0, 0, 0, 0, 0}},
       {"no marks file", dir, {}},
-      {"nothing listed", root + "/missing", {}},
+      {"nothing listed", at("missing"), {}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     const bool listed = row.path == dir;
     const std::vector<std::string> names = listed ? dirNames : std::vector<std::string>{};
-    unlink(marksPath(row.path).c_str());
+    removeMarksFile(row.path);
     if (!row.stored.empty()) {
       ASSERT_TRUE(writeFile(marksPath(row.path), marksText(names, 3, row.stored)));
     }
     browserState = BrowserState{};
     open(row.path);
-    unlink(marksPath(row.path).c_str());
+    removeMarksFile(row.path);
     runCommand(Command::clearMarks);
     const int selection = row.stored.empty() ? 2 : 3;
     EXPECT_EQ(marksText(names, selection, std::vector<int>(names.size(), 0)),
-              readFile(marksPath(row.path)));
+              marksFile(row.path));
     for (const std::string& line : browserState.displayLines) EXPECT_EQ(' ', line[0]) << line;
   }
 }
@@ -175,39 +133,24 @@ TEST_F(CommandsTest, ActivatingAFileMarksItInTheFileBeforeItIsLaunched) {
     runCommand(Command::activate);
     marks[5] = 1;
     const std::string expected = marksText(dirNames, 5, marks);
-    EXPECT_EQ(expected, readFile(marksPath(dir)));
+    EXPECT_EQ(expected, marksFile(dir));
     EXPECT_EQ("* b.txt", browserState.displayLines[5]);
     EXPECT_EQ(dir, browserState.currentDirectory);
 
     std::vector<LaunchRecord> records;
     ASSERT_TRUE(waitUntil([&] {
-      records = readLaunchRecords(root + "/record");
+      records = recorder.records();
       return records.size() == runs + 1;
     }));
     ++runs;
     bool seen = false;
     for (const auto& record : records) {
       // What the opener found in the marks file when it started.
-      seen = seen || (record.arguments == std::vector<std::string>{dir + "/b.txt"} &&
+      seen = seen || (record.arguments == std::vector<std::string>{at("top/dir/b.txt")} &&
                       record.copiedFile == expected);
     }
     EXPECT_TRUE(seen);
   }
-}
-
-TEST_F(CommandsTest, AVanishedEntryCountsAsAFile) {
-  open(dir);
-  browserState.selection = 3;  // beta/, removed behind the browser's back
-  ASSERT_EQ(0, rmdir((dir + "/beta").c_str()));
-  runCommand(Command::activate);
-  EXPECT_EQ(dir, browserState.currentDirectory);
-  EXPECT_EQ(1, browserState.marks[3]);
-  std::vector<LaunchRecord> records;
-  ASSERT_TRUE(waitUntil([&] {
-    records = readLaunchRecords(root + "/record");
-    return !records.empty();
-  }));
-  EXPECT_EQ(std::vector<std::string>{dir + "/beta"}, records[0].arguments);
 }
 
 TEST_F(CommandsTest, ActivatingDirectoriesOpensThem) {
@@ -218,7 +161,7 @@ TEST_F(CommandsTest, ActivatingDirectoriesOpensThem) {
   const Row rows[] = {
       {0, dir},             // "." opens the same directory afresh
       {1, top},             // ".." is the parent
-      {2, dir + "/alpha"},
+      {2, at("top/dir/alpha")},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.selection);
@@ -229,27 +172,19 @@ TEST_F(CommandsTest, ActivatingDirectoriesOpensThem) {
     runCommand(Command::activate);
     EXPECT_EQ(row.expectedDirectory, browserState.currentDirectory);
     // Leaving saved the marks unchanged; no launch happened.
-    EXPECT_EQ(marksText(dirNames, row.selection, marks), readFile(marksPath(dir)));
+    EXPECT_EQ(marksText(dirNames, row.selection, marks), marksFile(dir));
     if (row.expectedDirectory == dir) {
       EXPECT_EQ(row.selection, browserState.selection);
       EXPECT_EQ(std::vector<int32_t>(marks.begin(), marks.end()), browserState.marks);
     }
   }
-  EXPECT_TRUE(readLaunchRecords(root + "/record").empty());
+  EXPECT_TRUE(recorder.records().empty());
 }
 
 TEST_F(CommandsTest, TheParentOfTheRootIsTheRoot) {
   open("/");
   runCommand(Command::goToParent);
   EXPECT_EQ("/", browserState.currentDirectory);
-}
-
-TEST_F(CommandsTest, QuitSavesTheSelectionAndExitsWithZero) {
-  open(dir);
-  browserState.selection = 6;
-  browserState.marks[4] = 1;  // in memory only until a save
-  EXPECT_EXIT(runCommand(Command::quit), ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(marksText(dirNames, 6, {0, 0, 0, 0, 1, 0, 0}), readFile(marksPath(dir)));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The Windows side of the test support: the environment, and what stands
-// in for a check run as another user. Child processes and the launch
-// recorder of process.h are POSIX-only; the Windows launch tests use
-// their own recorder program (tests/app/launch_recorder_win32.cpp).
+// in for a check run as another user. Child processes and the recorder
+// script of process.h are POSIX-only; the Windows launch recorder is in
+// launch_recorder_win32.cpp.
 #include <stdlib.h>
 
 #include <string>
