@@ -2,14 +2,13 @@
 // application registered for its type, byte for byte, and nothing in a
 // name runs as a command. The application is launch_recorder.exe, which
 // sits beside this test.
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/launch.h"
+#include "tests/support/launch_recorder.h"
 #include "tests/support/support.h"
 #include "zub/fs.h"
 
@@ -18,27 +17,6 @@ using namespace testing_support;
 namespace {
 
 const char fileType[] = ".orchtest";
-const char progId[] = "orchard.test.document";
-
-// This program's own folder, with a trailing backslash.
-std::string ownFolder() {
-  char self[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-  std::string path(self, length < sizeof self ? length : 0);
-  return path.substr(0, path.find_last_of('\\') + 1);
-}
-
-bool setDefaultValue(const std::string& key, const std::string& value) {
-  HKEY handle = nullptr;
-  if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                      &handle, nullptr) != ERROR_SUCCESS)
-    return false;
-  const LONG result = RegSetValueExA(handle, nullptr, 0, REG_SZ,
-                                     reinterpret_cast<const BYTE*>(value.c_str()),
-                                     static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(handle);
-  return result == ERROR_SUCCESS;
-}
 
 class LaunchWindowsTest : public ::testing::Test {
  protected:
@@ -48,25 +26,20 @@ class LaunchWindowsTest : public ::testing::Test {
     work = temp.path + "\\work";
     ASSERT_TRUE(makeDir(files));
     ASSERT_TRUE(makeDir(work));
-    const std::string recorder = temp.path + "\\launch_recorder.exe";
-    ASSERT_TRUE(CopyFileA((ownFolder() + "launch_recorder.exe").c_str(), recorder.c_str(), FALSE));
-    ASSERT_TRUE(setDefaultValue(fileType, progId));
-    ASSERT_TRUE(setDefaultValue(std::string(progId) + "\\shell\\open\\command",
-                                "\"" + recorder + "\" \"%1\""));
+    ASSERT_TRUE(recorder.install(temp.path + "\\recorder", fileType, env));
     ASSERT_TRUE(env.changeDir(work));
   }
 
   // The records written so far, each the arguments of one run.
-  std::vector<std::string> records() {
-    std::vector<std::string> contents;
-    for (const std::string& name : namesIn(temp.path + "\\records"))
-      if (name.find('.') == std::string::npos)
-        contents.push_back(readFile(temp.path + "\\records\\" + name));
-    return contents;
+  std::vector<std::vector<std::string>> records() {
+    std::vector<std::vector<std::string>> arguments;
+    for (const LaunchRecord& record : recorder.records()) arguments.push_back(record.arguments);
+    return arguments;
   }
 
   TempDir temp;
   EnvGuard env;
+  LaunchRecorder recorder;
   std::string files, work;
 };
 
@@ -79,13 +52,13 @@ TEST_F(LaunchWindowsTest, EachNameReachesTheRegisteredApplicationExactly) {
     ASSERT_TRUE(writeFile(path, "document"));
     launchFile(path);
     ++runs;
-    std::vector<std::string> got;
+    std::vector<std::vector<std::string>> got;
     ASSERT_TRUE(waitUntil([&] {
       got = records();
       return got.size() >= runs;
     })) << "no run of the application";
     bool found = false;
-    for (const std::string& record : got) found = found || record == path + "\n";
+    for (const auto& record : got) found = found || record == std::vector<std::string>{path};
     EXPECT_TRUE(found);
   }
   EXPECT_GT(runs, 5u);
@@ -106,7 +79,7 @@ TEST_F(LaunchWindowsTest, NothingHappensForPathsThatCannotBeOpened) {
   launchFile(probe);
   // The probe's run comes after all of the above; it must be the only one.
   ASSERT_TRUE(waitUntil([&] { return !records().empty(); }));
-  EXPECT_EQ(records(), std::vector<std::string>{probe + "\n"});
+  EXPECT_EQ(records(), std::vector<std::vector<std::string>>{{probe}});
 }
 
 }  // namespace
