@@ -88,23 +88,19 @@ void buildLinesWith(BrowserState& state, std::vector<char> isDirectory) {
   // Refilled in place: after a mark change the lines take the same room
   // again, so nothing is allocated.
   state.displayLines.clear();
+  state.displayLines.reserve(count, state.entryNames.characters() + 4 * count);
   state.multiRowLines.clear();
-  std::string line;
   for (size_t i = 0; i < count; ++i) {
     if (i + kPrefetchAhead < count) state.entryNames.prefetch(i + kPrefetchAhead);
     const std::string_view name = state.entryNames[i];
     // The line holds a line feed exactly when the name does; asked while
     // the name is at hand rather than in a second pass over the lines.
     if (holdsLineFeed(name)) state.multiRowLines.push_back(static_cast<uint32_t>(i));
-    line = (i < state.marks.size() && state.marks[i] != 0) ? "* " : "  ";
-    if (isDirectory[i]) {
-      line += '[';
-      line += name;
-      line += ']';
-    } else {
-      line += name;
-    }
-    state.displayLines.push_back(line);
+    const std::string_view mark = (i < state.marks.size() && state.marks[i] != 0) ? "* " : "  ";
+    if (isDirectory[i])
+      state.displayLines.pushJoined({mark, "[", name, "]"});
+    else
+      state.displayLines.pushJoined({mark, name});
   }
   state.entryWasDirectory = std::move(isDirectory);
 }

@@ -23,9 +23,22 @@ StringList::StringList(const std::vector<std::string>& items) {
   changed();
 }
 
+StringList::StringList(const StringList& other)
+    : bytes(other.bytes), slots(other.slots), versionNumber(other.version()), versionStale(false) {}
+
+StringList& StringList::operator=(const StringList& other) {
+  if (this != &other) {
+    bytes = other.bytes;
+    slots = other.slots;
+    versionNumber = other.version();
+    versionStale = false;
+  }
+  return *this;
+}
+
 StringList::StringList(StringList&& other) noexcept
     : bytes(std::move(other.bytes)), slots(std::move(other.slots)),
-      versionNumber(other.versionNumber) {
+      versionNumber(other.versionNumber), versionStale(other.versionStale) {
   other.release();
 }
 
@@ -34,17 +47,38 @@ StringList& StringList::operator=(StringList&& other) noexcept {
     bytes = std::move(other.bytes);
     slots = std::move(other.slots);
     versionNumber = other.versionNumber;
+    versionStale = other.versionStale;
     other.release();
   }
   return *this;
 }
 
-void StringList::changed() { versionNumber = ++lastVersion; }
+uint64_t StringList::version() const {
+  if (versionStale) {
+    versionNumber = ++lastVersion;
+    versionStale = false;
+  }
+  return versionNumber;
+}
 
 void StringList::push_back(std::string_view item) {
   const size_t length = item.size() < maxLength ? item.size() : maxLength;
   slots.push_back(static_cast<uint64_t>(bytes.size()) << 24 | length);
   bytes.append(item.data(), length);
+  bytes.push_back('\0');
+  changed();
+}
+
+void StringList::pushJoined(std::initializer_list<std::string_view> pieces) {
+  const size_t start = bytes.size();
+  size_t length = 0;
+  for (std::string_view piece : pieces) {
+    const size_t room = maxLength - length;
+    const size_t taken = piece.size() < room ? piece.size() : room;
+    bytes.append(piece.data(), taken);
+    length += taken;
+  }
+  slots.push_back(static_cast<uint64_t>(start) << 24 | length);
   bytes.push_back('\0');
   changed();
 }

@@ -31,13 +31,16 @@ struct StringList {
   StringList() = default;
   StringList(std::initializer_list<std::string_view> items);
   explicit StringList(const std::vector<std::string>& items);
-  StringList(const StringList&) = default;
-  StringList& operator=(const StringList&) = default;
+  // A copy has its source's version.
+  StringList(const StringList& other);
+  StringList& operator=(const StringList& other);
   // The list moved from is left empty, under a version of its own.
   StringList(StringList&& other) noexcept;
   StringList& operator=(StringList&& other) noexcept;
 
   size_t size() const { return slots.size(); }
+  // The bytes of all elements together, NULs not counted.
+  size_t characters() const { return bytes.size() - slots.size(); }
   bool empty() const { return slots.empty(); }
 
   // Element `i` (i < size()); its data() is NUL-terminated. Valid until the
@@ -55,6 +58,8 @@ struct StringList {
 
   // Appends `item`; an item longer than maxLength is cut to maxLength.
   void push_back(std::string_view item);
+  // Appends one element made of `pieces` in turn, cut like push_back().
+  void pushJoined(std::initializer_list<std::string_view> pieces);
   // Empties the list, keeping its memory for the next fill.
   void clear();
   // Empties the list and gives its memory back.
@@ -69,7 +74,7 @@ struct StringList {
   // A number that changes with every change of the list and is never
   // shared by two lists that differ: equal versions mean equal contents.
   // (Two equal lists made apart have different versions.)
-  uint64_t version() const { return versionNumber; }
+  uint64_t version() const;
 
   std::vector<std::string> toVector() const;
 
@@ -95,11 +100,14 @@ struct StringList {
   const_iterator end() const { return {this, slots.size()}; }
 
  private:
-  void changed();
+  // A change only marks the version stale; the next version() takes a new
+  // number, so that filling a list costs no shared counter per element.
+  void changed() { versionStale = true; }
 
   std::string bytes;            // every element and its NUL, in append order
   std::vector<uint64_t> slots;  // start << 24 | length, in element order
-  uint64_t versionNumber = 0;
+  mutable uint64_t versionNumber = 0;
+  mutable bool versionStale = true;
 };
 
 bool operator==(const StringList& a, const StringList& b);
