@@ -128,31 +128,6 @@ void refreshEntryKeys(BrowserState& state) {
   state.entryDigestsOf = version;
 }
 
-namespace {
-
-// Puts `items` into the order `order` gives (item i becomes the old
-// items[order[i]]) by moving each element once along the permutation's
-// cycles: no second array, no copy of what the elements own.
-template <typename T>
-void permute(std::vector<T>& items, const std::vector<uint32_t>& order) {
-  std::vector<char> placed(items.size(), 0);
-  for (size_t start = 0; start < items.size(); ++start) {
-    if (placed[start]) continue;
-    T held = std::move(items[start]);
-    size_t at = start;
-    for (;;) {
-      placed[at] = 1;
-      const size_t from = order[at];
-      if (from == start) break;
-      items[at] = std::move(items[from]);
-      at = from;
-    }
-    items[at] = std::move(held);
-  }
-}
-
-}  // namespace
-
 void openDirectory(const char* path, BrowserState& state) {
   // `path` may point into state.currentDirectory, which changes below.
   std::string target(path ? path : "");
@@ -181,18 +156,23 @@ void openDirectory(const char* path, BrowserState& state) {
   kinds = {};
   const std::vector<uint32_t> order = sortedOrder(names, isDirectory);
 
-  // Digests are taken in listing order, the order the names lie in memory.
-  state.entryDigests.resize(count);
-  for (size_t i = 0; i < count; ++i) state.entryDigests[i] = zub::digest(names[i]);
-
+  // Everything is gathered into display order: independent reads, which
+  // the processor overlaps, rather than moves along the permutation's
+  // cycles, each waiting for the one before.
   names.permute(order);
-  permute(state.entryDigests, order);
-  permute(isDirectory, order);
+  std::vector<char> sortedIsDirectory(count);
+  for (size_t i = 0; i < count; ++i) sortedIsDirectory[i] = isDirectory[order[i]];
+  isDirectory = {};
+  state.entryDigests.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kPrefetchAhead < count) names.prefetch(i + kPrefetchAhead);
+    state.entryDigests[i] = zub::digest(names[i]);
+  }
   state.listingOrder.resize(count);
   for (size_t i = 0; i < count; ++i) state.listingOrder[order[i]] = static_cast<uint32_t>(i);
   state.entryNames = std::move(names);
   state.entryDigestsOf = state.entryNames.version();
 
   loadMarks(state);
-  buildLinesWith(state, std::move(isDirectory));
+  buildLinesWith(state, std::move(sortedIsDirectory));
 }
