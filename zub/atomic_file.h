@@ -1,4 +1,4 @@
-// Writing a small file whole, so that a crash, a kill or a full disk in
+// Writing a file whole, so that a crash, a kill or a full disk in
 // the middle of a write leaves either the old file or the new one, and
 // never a file that is not the program's own.
 #pragma once
@@ -26,7 +26,7 @@ struct ContentSource {
   void* context;
 };
 
-// Makes `size` bytes at `data` the whole content of the existing regular
+// Makes what `source` produces the whole content of the existing regular
 // file `path` (never a link: the caller resolves links it trusts).
 // Every realisation must: write the new content to a temporary in the
 // folder of `path` and move it over `path` in one step; give it the owner,
@@ -39,7 +39,7 @@ struct ContentSource {
 // and is left alone. The content is text: on Windows each "\n" reaches the
 // file as CR LF, as a stream opened with "w" writes it.
 bool replaceFile(const std::string& path, const ContentSource& source);
-// The same for content that is already whole in memory.
+// The same for the `size` bytes at `data`.
 bool replaceFile(const std::string& path, const char* data, size_t size);
 bool replaceFile(const std::string& path, const std::string& content);
 
