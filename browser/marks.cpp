@@ -164,6 +164,46 @@ char* writeKey(char* out, const zub::Digest& key) {
   return out;
 }
 
+// The lines of a marks file, produced for zub::ContentSource.
+struct MarksContent {
+  const BrowserState* state;
+  size_t count;  // entries
+  size_t line;   // the next to write: 0 both counts, 1..count the entries, count + 1 the last
+};
+
+// The longest line: a key, a blank, "-2147483648" and a line feed; the two
+// numbers of the first lines together take less.
+constexpr size_t longestLine = entryKeyLength + 13;
+static_assert(zub::contentPieceCapacity >= longestLine, "a piece holds a whole line");
+
+size_t fillMarks(void* context, uint64_t offset, char* out, size_t capacity) {
+  MarksContent& content = *static_cast<MarksContent*>(context);
+  if (offset == 0) content.line = 0;
+  const BrowserState& state = *content.state;
+  char* const start = out;
+  char* const end = out + capacity;
+  if (content.line == 0) {
+    out = writeInt(out, static_cast<int32_t>(content.count));
+    *out++ = '\n';
+    out = writeInt(out, state.selection);
+    *out++ = '\n';
+    content.line = 1;
+  }
+  for (; content.line <= content.count && static_cast<size_t>(end - out) >= longestLine;
+       ++content.line) {
+    const size_t i = content.line - 1;
+    out = writeKey(out, state.entryDigests[i]);
+    *out++ = ' ';
+    out = writeInt(out, i < state.marks.size() ? state.marks[i] : 0);
+    *out++ = '\n';
+  }
+  if (content.line == content.count + 1 && out < end) {
+    *out++ = '\n';
+    ++content.line;
+  }
+  return static_cast<size_t>(out - start);
+}
+
 }  // namespace
 
 void saveMarks(BrowserState& state) {
@@ -176,33 +216,14 @@ void saveMarks(BrowserState& state) {
   // follows a change then shows what the file still says.
   if (location.exists && !zub::isWritableFile(location.path.c_str())) return;
 
-  // One buffer for every save of the run: a toggle in a large directory
-  // then reuses its pages instead of mapping fresh ones each time. It is
-  // given back when a much smaller directory follows.
-  static std::string buffer;
-  const size_t count = state.entryNames.size();
-  const size_t bound = 2 * 12 + count * (entryKeyLength + 13) + 1;
-  if (buffer.size() > 4 * bound + (1 << 20)) buffer = std::string();
-  if (buffer.size() < bound) buffer.resize(bound);
-
-  char* const start = buffer.data();
-  char* out = writeInt(start, static_cast<int32_t>(count));
-  *out++ = '\n';
-  out = writeInt(out, state.selection);
-  *out++ = '\n';
-  for (size_t i = 0; i < count; ++i) {
-    out = writeKey(out, state.entryDigests[i]);
-    *out++ = ' ';
-    out = writeInt(out, i < state.marks.size() ? state.marks[i] : 0);
-    *out++ = '\n';
-  }
-  *out++ = '\n';
-
   // Written whole beside the old file and moved over it, so a crash, a
-  // kill or a full disk leaves the previous marks whole.
-  const size_t size = static_cast<size_t>(out - start);
-  if (location.exists) zub::replaceFile(location.path, start, size);
-  else zub::createFile(location.path, start, size);
+  // kill or a full disk leaves the previous marks whole. The lines are
+  // formatted a piece at a time into the writer's buffer: a save in the
+  // largest directory costs no more memory than one in the smallest.
+  MarksContent content{&state, state.entryNames.size(), 0};
+  const zub::ContentSource source{fillMarks, &content};
+  if (location.exists) zub::replaceFile(location.path, source);
+  else zub::createFile(location.path, source);
 }
 
 void loadMarks(BrowserState& state) {

@@ -1,14 +1,32 @@
-// Writing a small file whole, so that a crash, a kill or a full disk in
+// Writing a file whole, so that a crash, a kill or a full disk in
 // the middle of a write leaves either the old file or the new one, and
 // never a file that is not the program's own.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace zub {
 
-// Makes `size` bytes at `data` the whole content of the existing regular
+// The room a ContentSource is offered at each call: the one buffer every
+// streamed save reuses, so a save costs this much memory whatever the
+// size of the file.
+constexpr size_t contentPieceCapacity = 256 * 1024;
+
+// Produces the content of a file piece by piece: puts up to `capacity`
+// bytes (always contentPieceCapacity) at `out` and returns how many, 0
+// when the content is complete; returning more than `capacity` fails the
+// save. `offset` is how many bytes it produced since the last call with
+// offset 0: a writer that has to start over (a second temporary) calls it
+// with 0 again, and it must then produce the same content from the start.
+// It must not start another save.
+struct ContentSource {
+  size_t (*fill)(void* context, uint64_t offset, char* out, size_t capacity);
+  void* context;
+};
+
+// Makes what `source` produces the whole content of the existing regular
 // file `path` (never a link: the caller resolves links it trusts).
 // Every realisation must: write the new content to a temporary in the
 // folder of `path` and move it over `path` in one step; give it the owner,
@@ -20,6 +38,8 @@ namespace zub {
 // reach `path`; anything at `path` that is not a regular file gives false
 // and is left alone. The content is text: on Windows each "\n" reaches the
 // file as CR LF, as a stream opened with "w" writes it.
+bool replaceFile(const std::string& path, const ContentSource& source);
+// The same for the `size` bytes at `data`.
 bool replaceFile(const std::string& path, const char* data, size_t size);
 bool replaceFile(const std::string& path, const std::string& content);
 
@@ -28,6 +48,7 @@ bool replaceFile(const std::string& path, const std::string& content);
 // complete. Never through a link and never over anything: false when
 // something (a dangling link included) is at `path` or appears there
 // meanwhile.
+bool createFile(const std::string& path, const ContentSource& source);
 bool createFile(const std::string& path, const char* data, size_t size);
 
 // True when the current user may write the existing file `path`.

@@ -50,21 +50,43 @@ void removeStaleTemporaries(int dirFd, const std::string& base) {
 }
 
 bool writeAll(int fd, const char* data, size_t size, off_t offset) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Writes the content of `source` into `fd` from its start, piece by piece
+// through one buffer; false when a piece does not reach the file. `size`
+// becomes the length of what was written.
+bool writeContent(int fd, const ContentSource& source, off_t& size) {
+  // Saves run one at a time, so one buffer serves them all; its pages stay
+  // with the process instead of being mapped afresh on every save.
+  static char piece[contentPieceCapacity];
   // A write past the file-size limit must fail with EFBIG, not end the
   // process through SIGXFSZ.
   struct sigaction ignore {}, previous {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
   sigaction(SIGXFSZ, &ignore, &previous);
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
+  bool ok = true;
+  uint64_t offset = 0;
+  for (;;) {
+    const size_t n = source.fill(source.context, offset, piece, sizeof piece);
+    if (n == 0) break;
+    if (n > sizeof piece || !writeAll(fd, piece, n, static_cast<off_t>(offset))) {
+      ok = false;
+      break;
+    }
+    offset += n;
   }
   sigaction(SIGXFSZ, &previous, nullptr);
-  return done == size;
+  size = static_cast<off_t>(offset);
+  return ok;
 }
 
 // The folder and the last component of `path`.
@@ -118,13 +140,14 @@ bool nameTemporary(Temporary& temporary, int dirFd, const std::string& name) {
 // A kill in the middle leaves a mixed file here, which is why this is
 // only the way out when the atomic way is closed.
 bool rewriteInPlace(int dirFd, const std::string& base, const struct stat& old,
-                    const char* data, size_t size) {
+                    const ContentSource& source) {
   const int fd = openat(dirFd, base.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat now;
+  off_t size = 0;
   bool ok = fstat(fd, &now) == 0 && S_ISREG(now.st_mode) && now.st_ino == old.st_ino &&
-            now.st_dev == old.st_dev && writeAll(fd, data, size, 0) &&
-            ftruncate(fd, static_cast<off_t>(size)) == 0 && fsync(fd) == 0;
+            now.st_dev == old.st_dev && writeContent(fd, source, size) &&
+            ftruncate(fd, size) == 0 && fsync(fd) == 0;
   if (close(fd) != 0) ok = false;
   return ok;
 }
@@ -134,7 +157,7 @@ enum class Outcome { written, failed, unnamable };
 // Fills `temporary` and moves it to `base`: over the file `old`, or, when
 // `old` is null, only where nothing is.
 Outcome fillAndMove(Temporary& temporary, int dirFd, const std::string& base,
-                    const struct stat* old, const char* data, size_t size) {
+                    const struct stat* old, const ContentSource& source) {
   // The replacement takes over owner, group and mode, so a save by root
   // (sudo with HOME kept) leaves the user's file the user's.
   if (old != nullptr) {
@@ -145,7 +168,8 @@ Outcome fillAndMove(Temporary& temporary, int dirFd, const std::string& base,
                       fchmod(temporary.fd, old->st_mode & 07777) == 0;
     if (!kept) return Outcome::failed;
   }
-  if (!writeAll(temporary.fd, data, size, 0) || fsync(temporary.fd) != 0) return Outcome::failed;
+  off_t size = 0;
+  if (!writeContent(temporary.fd, source, size) || fsync(temporary.fd) != 0) return Outcome::failed;
   if (old == nullptr && temporary.name.empty()) {
     // An unnamed file is linked straight to its name; linkat never
     // replaces anything, a dangling link included.
@@ -174,8 +198,7 @@ int openFolder(const std::string& folder) {
 
 // Writes the new content of `path`; `old` is the file it replaces, or
 // null for a file that must not exist yet.
-bool writeWhole(const std::string& path, const struct stat* old, const char* data,
-                size_t size) {
+bool writeWhole(const std::string& path, const struct stat* old, const ContentSource& source) {
   const PathParts parts = split(path);
   if (parts.base.empty()) return false;
   const int dirFd = openFolder(parts.folder);
@@ -190,7 +213,7 @@ bool writeWhole(const std::string& path, const struct stat* old, const char* dat
     Temporary temporary = openTemporary(dirFd, parts.base, mayBeUnnamed);
     if (temporary.fd < 0) break;
     tookTemporary = true;
-    outcome = fillAndMove(temporary, dirFd, parts.base, old, data, size);
+    outcome = fillAndMove(temporary, dirFd, parts.base, old, source);
     close(temporary.fd);  // after fsync, nothing is left for close to report
     if (!temporary.name.empty()) unlinkat(dirFd, temporary.name.c_str(), 0);
     if (outcome != Outcome::unnamable) break;
@@ -200,7 +223,7 @@ bool writeWhole(const std::string& path, const struct stat* old, const char* dat
   // rewritten in place, as a program without atomic replacement would.
   if (!tookTemporary && old != nullptr && faccessat(dirFd, ".", W_OK, AT_EACCESS) != 0 &&
       faccessat(dirFd, parts.base.c_str(), W_OK, AT_EACCESS) == 0 &&
-      rewriteInPlace(dirFd, parts.base, *old, data, size)) {
+      rewriteInPlace(dirFd, parts.base, *old, source)) {
     outcome = Outcome::written;
   }
   // Makes the rename itself durable; a failure here loses nothing that
@@ -212,15 +235,15 @@ bool writeWhole(const std::string& path, const struct stat* old, const char* dat
 
 }  // namespace
 
-bool replaceFile(const std::string& path, const char* data, size_t size) {
+bool replaceFile(const std::string& path, const ContentSource& source) {
   struct stat old;
-  if (lstat(path.c_str(), &old) != 0) return errno == ENOENT && writeWhole(path, nullptr, data, size);
+  if (lstat(path.c_str(), &old) != 0) return errno == ENOENT && writeWhole(path, nullptr, source);
   if (!S_ISREG(old.st_mode)) return false;
-  return writeWhole(path, &old, data, size);
+  return writeWhole(path, &old, source);
 }
 
-bool createFile(const std::string& path, const char* data, size_t size) {
-  return writeWhole(path, nullptr, data, size);
+bool createFile(const std::string& path, const ContentSource& source) {
+  return writeWhole(path, nullptr, source);
 }
 
 bool isWritableFile(const char* path) {

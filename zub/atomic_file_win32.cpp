@@ -47,23 +47,31 @@ bool isRegularFile(const std::string& path) {
                          FILE_ATTRIBUTE_DEVICE));
 }
 
-// Text mode: each "\n" reaches the file as CR LF, as Windows programs
-// write text.
-bool writeText(int fd, const char* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    const unsigned chunk = size - done < (1u << 30) ? static_cast<unsigned>(size - done) : (1u << 30);
-    const int n = _write(fd, data + done, chunk);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+// Writes the content of `source` into `fd` from its start, piece by piece
+// through one buffer, and commits it to disk; false when a piece does not
+// reach the file. Text mode: each "\n" reaches the file as CR LF, as
+// Windows programs write text.
+bool writeText(int fd, const ContentSource& source) {
+  // Saves run one at a time, so one buffer serves them all.
+  static char piece[contentPieceCapacity];
+  uint64_t offset = 0;
+  for (;;) {
+    const size_t n = source.fill(source.context, offset, piece, sizeof piece);
+    if (n == 0) return _commit(fd) == 0;
+    if (n > sizeof piece) return false;
+    for (size_t done = 0; done < n;) {
+      const int written = _write(fd, piece + done, static_cast<unsigned>(n - done));
+      if (written <= 0) return false;
+      done += static_cast<size_t>(written);
+    }
+    offset += n;
   }
-  return _commit(fd) == 0;
 }
 
 // Writes the content to a new temporary beside `path`; its name, or the
 // empty string (nothing left behind) on failure. `denied` tells whether
 // the folder refused the new file.
-std::string writeTemporary(const std::string& path, const char* data, size_t size,
+std::string writeTemporary(const std::string& path, const ContentSource& source,
                            bool& denied) {
   denied = false;
   std::string temporary;
@@ -77,7 +85,7 @@ std::string writeTemporary(const std::string& path, const char* data, size_t siz
     }
   }
   if (fd < 0) return std::string();
-  bool ok = writeText(fd, data, size);
+  bool ok = writeText(fd, source);
   if (_close(fd) != 0) ok = false;
   if (!ok) {
     DeleteFileA(temporary.c_str());
@@ -95,26 +103,26 @@ bool moveInto(const std::string& temporary, const std::string& path, DWORD flags
 
 }  // namespace
 
-bool replaceFile(const std::string& path, const char* data, size_t size) {
+bool replaceFile(const std::string& path, const ContentSource& source) {
   if (!isRegularFile(path)) return false;
   removeStaleTemporaries(path);
   bool denied = false;
-  const std::string temporary = writeTemporary(path, data, size, denied);
+  const std::string temporary = writeTemporary(path, source, denied);
   if (!temporary.empty()) return moveInto(temporary, path, MOVEFILE_REPLACE_EXISTING);
   // A folder that takes no new file while the file itself may be written:
   // the file is rewritten where it is, the one way the save can happen.
   if (!denied || !isWritableFile(path.c_str())) return false;
   const int fd = _open(path.c_str(), _O_WRONLY | _O_TRUNC | _O_TEXT);
   if (fd < 0) return false;
-  bool ok = writeText(fd, data, size);
+  bool ok = writeText(fd, source);
   if (_close(fd) != 0) ok = false;
   return ok;
 }
 
-bool createFile(const std::string& path, const char* data, size_t size) {
+bool createFile(const std::string& path, const ContentSource& source) {
   if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
   bool denied = false;
-  const std::string temporary = writeTemporary(path, data, size, denied);
+  const std::string temporary = writeTemporary(path, source, denied);
   // Without MOVEFILE_REPLACE_EXISTING the move fails when anything has
   // appeared at `path` meanwhile.
   return !temporary.empty() && moveInto(temporary, path, 0);

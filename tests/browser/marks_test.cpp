@@ -1,10 +1,13 @@
 #include <sys/stat.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "browser/browser_state.h"
 #include "tests/browser/marks_fixture.h"
+#include "zub/atomic_file.h"
 #include "zub/settings.h"
 
 namespace {
@@ -24,6 +27,31 @@ TEST_F(MarksTest, DirectoryWithNoEntriesStillGetsItsFile) {
   state.selection = 7;
   saveMarks(state);
   EXPECT_EQ(marksFileOf(at("gone")), "0\n7\n\n");
+}
+
+// A file of several of the writer's pieces: lines cut at a piece's end,
+// lost or repeated would show in the bytes.
+TEST_F(MarksTest, LargeDirectoryFileIsWrittenWhole) {
+  makeDir("big");
+  const int files = 8000;  // 35 bytes a line: more than one piece
+  ASSERT_GT(files * 35, static_cast<int>(zub::contentPieceCapacity));
+  char name[16];
+  std::string expected = std::to_string(files + 2) + "\n-17\n" + key(".") + " 0\n" + key("..") +
+                         " -2147483648\n";
+  for (int i = 0; i < files; ++i) {
+    std::snprintf(name, sizeof name, "f%05d", i);
+    makeFile(std::string("big/") + name);
+    expected += key(name) + (i % 3 == 0 ? " 1\n" : " 0\n");
+  }
+  expected += "\n";
+  BrowserState state;
+  openDirectory(at("big").c_str(), state);
+  ASSERT_EQ(state.marks.size(), static_cast<size_t>(files + 2));
+  state.marks[1] = INT32_MIN;
+  for (int i = 0; i < files; i += 3) state.marks[i + 2] = 1;
+  state.selection = -17;
+  saveMarks(state);
+  EXPECT_EQ(marksFileOf(at("big")), expected);
 }
 
 TEST_F(MarksTest, FirstOpenOfARunNeverOverwritesStoredMarks) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -64,12 +65,58 @@ TEST(ReplaceFile, ReplacesContentAndKeepsTheMode) {
   EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"marks"}));
 }
 
-// Runs in a child process under a 100-byte file-size limit; exit 0 when
-// replaceFile reported the failure and left SIGXFSZ as it found it.
-int replaceBeyondTheSizeLimit(const std::string& path) {
-  const rlimit limit = {100, 100};
-  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
-  if (zub::replaceFile(path, std::string(10 * 1024, 'n'))) return 1;
+// Content that a source hands over in pieces of uneven length, each byte
+// telling its position: a piece lost, repeated or misplaced shows.
+struct Pattern {
+  uint64_t size;
+  uint64_t produced = 0;
+  bool offsetsRight = true;
+};
+
+char patternByte(uint64_t position) { return static_cast<char>(position % 251); }
+
+size_t fillPattern(void* context, uint64_t offset, char* out, size_t capacity) {
+  Pattern& pattern = *static_cast<Pattern*>(context);
+  if (offset == 0) pattern.produced = 0;
+  pattern.offsetsRight = pattern.offsetsRight && offset == pattern.produced;
+  const size_t n = static_cast<size_t>(
+      std::min<uint64_t>(pattern.size - offset, capacity - offset % 1000));
+  for (size_t i = 0; i < n; ++i) out[i] = patternByte(offset + i);
+  pattern.produced += n;
+  return n;
+}
+
+std::string patternOf(uint64_t size) {
+  std::string text(size, '\0');
+  for (uint64_t i = 0; i < size; ++i) text[i] = patternByte(i);
+  return text;
+}
+
+TEST(ReplaceFile, ContentFromASourceArrivesWholeInAnyNumberOfPieces) {
+  TempDir dir;
+  const uint64_t piece = zub::contentPieceCapacity;
+  for (uint64_t size : {uint64_t(0), uint64_t(1), piece, 3 * piece + 17}) {
+    SCOPED_TRACE(size);
+    const std::string created = dir / ("created" + std::to_string(size));
+    const std::string replaced = dir / ("replaced" + std::to_string(size));
+    writeFile(replaced, std::string(5000, 'o'));
+    Pattern forCreate{size}, forReplace{size};
+    EXPECT_TRUE(zub::createFile(created, zub::ContentSource{fillPattern, &forCreate}));
+    EXPECT_TRUE(zub::replaceFile(replaced, zub::ContentSource{fillPattern, &forReplace}));
+    EXPECT_EQ(readFile(created), patternOf(size));
+    EXPECT_EQ(readFile(replaced), patternOf(size));
+    EXPECT_TRUE(forCreate.offsetsRight && forReplace.offsetsRight);
+  }
+  EXPECT_EQ(namesIn(dir.path).size(), 8u);
+}
+
+// Runs in a child process under the file-size limit `limit`; exit 0 when
+// replacing with `size` bytes failed and left SIGXFSZ as it found it.
+int replaceBeyondTheSizeLimit(const std::string& path, rlim_t limit, uint64_t size) {
+  const rlimit limits = {limit, limit};
+  if (setrlimit(RLIMIT_FSIZE, &limits) != 0) return 10;
+  Pattern pattern{size};
+  if (zub::replaceFile(path, zub::ContentSource{fillPattern, &pattern})) return 1;
   struct sigaction now {};
   sigaction(SIGXFSZ, nullptr, &now);
   return now.sa_handler == SIG_DFL ? 0 : 2;
@@ -79,10 +126,24 @@ TEST(ReplaceFile, AFailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
   TempDir dir;
   const std::string path = dir / "marks";
   const std::string old = "3\n2\nold content\n";
-  writeFile(path, old);
-  EXPECT_EXIT(std::exit(replaceBeyondTheSizeLimit(path)), ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(readFile(path), old);
-  EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"marks"}));
+  const rlim_t piece = zub::contentPieceCapacity;
+  struct Row {
+    const char* what;
+    rlim_t limit;
+    uint64_t size;
+  };
+  const Row rows[] = {
+      {"in the first piece", 100, 10 * 1024},
+      {"in a middle piece", piece + 100, 3 * piece},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    writeFile(path, old);
+    EXPECT_EXIT(std::exit(replaceBeyondTheSizeLimit(path, row.limit, row.size)),
+                ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(readFile(path), old);
+    EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"marks"}));
+  }
 }
 
 // Links are resolved by the caller, which trusts only the user's own: a
