@@ -35,6 +35,24 @@ TEST(StringList, KeepsEveryElementThroughGrowthAndReorder) {
   }
 }
 
+// Megabytes of elements, one of them 1.5 MiB long, read back whole after
+// the storage has grown many times.
+TEST(StringList, ElementsStayWholeThroughMegabytesOfGrowth) {
+  zub::StringList list;
+  std::vector<std::string> items;
+  for (int i = 0; i < 5000; ++i) {
+    items.push_back(std::string(i == 2500 ? 3 << 19 : 700 + i % 13, static_cast<char>('a' + i % 26)));
+    list.push_back(items.back());
+  }
+  for (size_t i = 0; i < items.size(); ++i) {
+    ASSERT_EQ(list[i], items[i]) << i;
+    ASSERT_EQ(list[i].data()[items[i].size()], '\0') << i;
+  }
+  list.clear();
+  list.push_back("again");
+  EXPECT_TRUE(list == std::vector<std::string>{"again"});
+}
+
 // Equal versions must mean equal contents: every change, a move's source
 // included, gives a new version; a copy shares its source's.
 TEST(StringList, VersionChangesWithEveryChange) {
