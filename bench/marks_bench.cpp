@@ -1,6 +1,6 @@
 // Loading and saving marks files that users do not write by hand: keys
 // crafted to share their first bytes, a file that announces few pairs but
-// holds many, and the largest directories.
+// holds many, and the largest directories, with the memory a save takes.
 //   build/bench/marks_bench
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
@@ -83,9 +83,38 @@ void BM_SaveAndLoad(benchmark::State& bench) {
   }
 }
 
+// The peak resident memory of this process so far (VmHWM), in MiB; 0
+// where /proc does not tell.
+double peakResidentMiB() {
+  double kib = 0;
+  if (FILE* status = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, status))
+      if (std::sscanf(line, "VmHWM: %lf", &kib) == 1) break;
+    std::fclose(status);
+  }
+  return kib / 1024;
+}
+
+// The save of a toggle alone. peak_resident_MiB is the process's peak so
+// far: run this benchmark alone (--benchmark_filter=BM_Save/) to see the
+// state and the saves only.
+void BM_Save(benchmark::State& bench) {
+  const std::string dir = "/bench/save-" + std::to_string(bench.range(0));
+  BrowserState state = stateWith(dir, static_cast<size_t>(bench.range(0)));
+  loadMarks(state);
+  for (size_t i = 0; i < state.marks.size(); i += 3) state.marks[i] = 1;
+  for (auto _ : bench) {
+    state.marks[0] ^= 1;
+    saveMarks(state);
+  }
+  bench.counters["peak_resident_MiB"] = peakResidentMiB();
+}
+
 BENCHMARK(BM_LoadCraftedKeys)->Arg(20000)->Arg(80000)->Arg(160000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAnnouncesFewHoldsMany)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveAndLoad)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
