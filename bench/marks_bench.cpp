@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -111,10 +112,32 @@ void BM_Save(benchmark::State& bench) {
   bench.counters["peak_resident_MiB"] = peakResidentMiB();
 }
 
+// The save of a toggle in a small directory while the settings folder
+// holds `range(0)` other files (planted by anyone who may write there).
+void BM_SaveBesideOtherFiles(benchmark::State& bench) {
+  const std::string dir = "/bench/beside-" + std::to_string(bench.range(0));
+  BrowserState state = stateWith(dir, 3);
+  loadMarks(state);
+  saveMarks(state);
+  const std::string folder = zub::locateSettingsFile("planted").path;
+  const std::string prefix = folder.substr(0, folder.size() - std::strlen("planted"));
+  for (int64_t i = 0; i < bench.range(0); ++i) {
+    const std::string name = prefix + "planted-" + std::to_string(i);
+    if (FILE* file = std::fopen(name.c_str(), "w")) std::fclose(file);
+  }
+  for (auto _ : bench) {
+    state.marks[2] ^= 1;
+    saveMarks(state);
+  }
+  for (int64_t i = 0; i < bench.range(0); ++i)
+    std::remove((prefix + "planted-" + std::to_string(i)).c_str());
+}
+
 BENCHMARK(BM_LoadCraftedKeys)->Arg(20000)->Arg(80000)->Arg(160000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAnnouncesFewHoldsMany)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveAndLoad)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveBesideOtherFiles)->Arg(0)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
