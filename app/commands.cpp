@@ -99,7 +99,7 @@ void activateSelection() {
   // The raw name, not the display line with its prefix and brackets.
   const std::string fullPath =
       zub::join(zub::nativeSeparator(), state.currentDirectory.c_str(),
-                state.entryNames[index].c_str(), nullptr);
+                state.entryNames[index].data(), nullptr);
   if (zub::isFile(fullPath.c_str())) {
     // The mark reaches the marks file before anything is started.
     state.marks[index] = 1;

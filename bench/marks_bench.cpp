@@ -24,7 +24,7 @@ namespace {
 BrowserState stateWith(const std::string& dir, size_t count) {
   BrowserState state;
   state.currentDirectory = dir;
-  state.entryNames.reserve(count);
+  state.entryNames.reserve(count, count * 12);
   for (size_t i = 0; i < count; ++i) state.entryNames.push_back("entry-" + std::to_string(i));
   return state;
 }

@@ -13,12 +13,11 @@ BrowserState browserState;
 
 namespace {
 
-// How many names ahead a pass in display order asks for: names were moved,
-// not copied, into that order, so their characters lie where the listing
-// put them.
+// How many elements ahead a pass in display order asks for the names:
+// their characters lie in listing order, far apart.
 constexpr size_t kPrefetchAhead = 16;
 
-bool holdsLineFeed(const std::string& text) {
+bool holdsLineFeed(std::string_view text) {
   return std::memchr(text.data(), '\n', text.size()) != nullptr;
 }
 
@@ -32,7 +31,7 @@ inline unsigned char foldByte(unsigned char c) {
 // comparisons are settled by it without touching the strings. Shorter
 // names are padded with zero bytes, which no name contains, so they still
 // come first.
-uint64_t foldedPrefix(const std::string& name) {
+uint64_t foldedPrefix(std::string_view name) {
   uint64_t prefix = 0;
   for (size_t i = 0; i < 8; ++i) {
     const unsigned char c = i < name.size() ? foldByte(static_cast<unsigned char>(name[i])) : 0;
@@ -42,7 +41,7 @@ uint64_t foldedPrefix(const std::string& name) {
 }
 
 // Indices of `names` in display order.
-std::vector<uint32_t> sortedOrder(const std::vector<std::string>& names,
+std::vector<uint32_t> sortedOrder(const zub::StringList& names,
                                   const std::vector<char>& isDirectory) {
   struct SortKey {
     uint64_t prefix;
@@ -64,8 +63,7 @@ std::vector<uint32_t> sortedOrder(const std::vector<std::string>& names,
 
 }  // namespace
 
-bool entryComesBefore(const std::string& a, bool aIsDir,
-                      const std::string& b, bool bIsDir) {
+bool entryComesBefore(std::string_view a, bool aIsDir, std::string_view b, bool bIsDir) {
   if (aIsDir != bIsDir) return aIsDir;
   const size_t common = std::min(a.size(), b.size());
   for (size_t i = 0; i < common; ++i) {
@@ -85,30 +83,26 @@ bool EntryOrder::operator()(const std::string& a, const std::string& b) const {
 
 EntryOrder entryOrder(std::string dir) { return EntryOrder{std::move(dir)}; }
 
-void buildLinesWith(BrowserState& state, const std::vector<char>& isDirectory) {
+void buildLinesWith(BrowserState& state, std::vector<char> isDirectory) {
   const size_t count = state.entryNames.size();
-  state.displayLines.resize(count);
+  // Refilled in place: after a mark change the lines take the same room
+  // again, so nothing is allocated.
+  state.displayLines.clear();
+  state.displayLines.reserve(count, state.entryNames.characters() + 4 * count);
   state.multiRowLines.clear();
   for (size_t i = 0; i < count; ++i) {
-    if (i + kPrefetchAhead < count) __builtin_prefetch(state.entryNames[i + kPrefetchAhead].data());
-    const std::string& name = state.entryNames[i];
+    if (i + kPrefetchAhead < count) state.entryNames.prefetch(i + kPrefetchAhead);
+    const std::string_view name = state.entryNames[i];
     // The line holds a line feed exactly when the name does; asked while
     // the name is at hand rather than in a second pass over the lines.
     if (holdsLineFeed(name)) state.multiRowLines.push_back(static_cast<uint32_t>(i));
-    std::string& line = state.displayLines[i];
-    // Rebuilt in place: after a mark change every line keeps its length
-    // or nearly, so no line is allocated again.
-    line.clear();
-    line.reserve(name.size() + 4);
-    line += (i < state.marks.size() && state.marks[i] != 0) ? "* " : "  ";
-    if (isDirectory[i]) {
-      line += '[';
-      line += name;
-      line += ']';
-    } else {
-      line += name;
-    }
+    const std::string_view mark = (i < state.marks.size() && state.marks[i] != 0) ? "* " : "  ";
+    if (isDirectory[i])
+      state.displayLines.pushJoined({mark, "[", name, "]"});
+    else
+      state.displayLines.pushJoined({mark, name});
   }
+  state.entryWasDirectory = std::move(isDirectory);
 }
 
 void findMultiRowLines(BrowserState& state) {
@@ -121,72 +115,18 @@ void buildLines(BrowserState& state) {
   // Asked afresh, not taken from the listing that opened the directory:
   // an entry may have become a directory, gone, or become unreadable since.
   buildLinesWith(state, zub::entriesAreDirsNow(state.currentDirectory, state.entryNames,
-                                               state.listingOrder));
-}
-
-uint64_t namesFingerprint(const std::vector<std::string>& names) {
-  // Multiply-xorshift over eight bytes at a time; the length goes in
-  // first, so that names which concatenate alike still differ.
-  const uint64_t k = 0x9E3779B97F4A7C15ull;
-  uint64_t h = names.size() * k;
-  const auto mix = [&](uint64_t word) {
-    h = (h ^ word) * k;
-    h ^= h >> 29;
-  };
-  for (size_t i = 0; i < names.size(); ++i) {
-    // Names lie in memory in the order they were listed, not in this one:
-    // asking for the next ones early keeps the misses from queueing.
-    if (i + kPrefetchAhead < names.size()) __builtin_prefetch(names[i + kPrefetchAhead].data());
-    const std::string& name = names[i];
-    const char* p = name.data();
-    size_t left = name.size();
-    mix(left);
-    for (; left >= 8; left -= 8, p += 8) {
-      uint64_t word;
-      std::memcpy(&word, p, 8);
-      mix(word);
-    }
-    uint64_t tail = 0;
-    std::memcpy(&tail, p, left);
-    mix(tail);
-  }
-  return h;
+                                               state.listingOrder, state.entryWasDirectory));
 }
 
 void refreshEntryKeys(BrowserState& state) {
-  const uint64_t fingerprint = namesFingerprint(state.entryNames);
-  if (state.entryDigests.size() == state.entryNames.size() && state.entryDigestsOf == fingerprint)
+  const uint64_t version = state.entryNames.version();
+  if (state.entryDigests.size() == state.entryNames.size() && state.entryDigestsOf == version)
     return;
   state.entryDigests.resize(state.entryNames.size());
   for (size_t i = 0; i < state.entryNames.size(); ++i)
     state.entryDigests[i] = zub::digest(state.entryNames[i]);
-  state.entryDigestsOf = fingerprint;
+  state.entryDigestsOf = version;
 }
-
-namespace {
-
-// Puts `items` into the order `order` gives (item i becomes the old
-// items[order[i]]) by moving each element once along the permutation's
-// cycles: no second array, no copy of what the elements own.
-template <typename T>
-void permute(std::vector<T>& items, const std::vector<uint32_t>& order) {
-  std::vector<char> placed(items.size(), 0);
-  for (size_t start = 0; start < items.size(); ++start) {
-    if (placed[start]) continue;
-    T held = std::move(items[start]);
-    size_t at = start;
-    for (;;) {
-      placed[at] = 1;
-      const size_t from = order[at];
-      if (from == start) break;
-      items[at] = std::move(items[from]);
-      at = from;
-    }
-    items[at] = std::move(held);
-  }
-}
-
-}  // namespace
 
 void openDirectory(const char* path, BrowserState& state) {
   // `path` may point into state.currentDirectory, which changes below.
@@ -200,11 +140,11 @@ void openDirectory(const char* path, BrowserState& state) {
   state.currentDirectory = zub::normalize(target);
   state.selection = 2;
 
-  // The old directory's names go first, so that two listings never take
-  // memory at once.
-  std::vector<std::string> names = std::move(state.entryNames);
-  state.entryNames = {};
-  state.displayLines = {};
+  // The old directory's lines go first, and its block of names is reused
+  // for the new listing, so that two listings never take memory at once.
+  zub::StringList names = std::move(state.entryNames);
+  state.displayLines.release();
+  state.entryWasDirectory = {};
   std::vector<zub::EntryKind> kinds;
   zub::listDir(state.currentDirectory.c_str(), names, kinds);
 
@@ -216,19 +156,23 @@ void openDirectory(const char* path, BrowserState& state) {
   kinds = {};
   const std::vector<uint32_t> order = sortedOrder(names, isDirectory);
 
-  // Digests are taken in listing order, while the names still lie in
-  // memory in the order they were read.
+  // Everything is gathered into display order: independent reads, which
+  // the processor overlaps, rather than moves along the permutation's
+  // cycles, each waiting for the one before.
+  names.permute(order);
+  std::vector<char> sortedIsDirectory(count);
+  for (size_t i = 0; i < count; ++i) sortedIsDirectory[i] = isDirectory[order[i]];
+  isDirectory = {};
   state.entryDigests.resize(count);
-  for (size_t i = 0; i < count; ++i) state.entryDigests[i] = zub::digest(names[i]);
-
-  permute(names, order);
-  permute(state.entryDigests, order);
-  permute(isDirectory, order);
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kPrefetchAhead < count) names.prefetch(i + kPrefetchAhead);
+    state.entryDigests[i] = zub::digest(names[i]);
+  }
   state.listingOrder.resize(count);
   for (size_t i = 0; i < count; ++i) state.listingOrder[order[i]] = static_cast<uint32_t>(i);
   state.entryNames = std::move(names);
-  state.entryDigestsOf = namesFingerprint(state.entryNames);
+  state.entryDigestsOf = state.entryNames.version();
 
   loadMarks(state);
-  buildLinesWith(state, isDirectory);
+  buildLinesWith(state, std::move(sortedIsDirectory));
 }

@@ -10,14 +10,16 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zub/fs.h"
 #include "zub/settings.h"
+#include "zub/string_list.h"
 
 struct BrowserState {
-  std::vector<std::string> displayLines;  // text drawn for entry i
-  std::vector<std::string> entryNames;    // raw names, in entryOrder order
+  zub::StringList displayLines;           // text drawn for entry i
+  zub::StringList entryNames;             // raw names, in entryOrder order
   std::vector<int32_t> marks;             // 0 unmarked, anything else marked
   std::string currentDirectory = ".";     // normalised once a dir is opened
   float viewWidth = 0.0f;                 // window size in pixels
@@ -32,7 +34,11 @@ struct BrowserState {
   // name again. Same length and order as entryNames; refreshEntryKeys()
   // (browser/entry_status.h) brings them up to date whatever changed.
   std::vector<zub::Digest> entryDigests;  // MD5 of each name: its marks key
-  uint64_t entryDigestsOf = 0;            // namesFingerprint() they were made for
+  uint64_t entryDigestsOf = 0;            // entryNames.version() they were made for
+  // Which entries the last buildLines() or openDirectory() found to be
+  // directories. Never taken as the answer: the next buildLines() asks
+  // about these early, while it lists the directory to ask afresh.
+  std::vector<char> entryWasDirectory;
   // listingOrder[k] is the index in entryNames of the k-th name the
   // directory listing returned: a later pass over the directory meets the
   // entries in that order, and matches them without a lookup.
@@ -87,5 +93,4 @@ struct EntryOrder {
 EntryOrder entryOrder(std::string dir);
 
 // The same order for names whose directory status is already known.
-bool entryComesBefore(const std::string& a, bool aIsDir,
-                      const std::string& b, bool bIsDir);
+bool entryComesBefore(std::string_view a, bool aIsDir, std::string_view b, bool bIsDir);

@@ -48,7 +48,7 @@ void drawLine(const BrowserState& state, std::size_t i, float anchor) {
   const float other = selected ? 0.0f : 1.0f;
   // One line per entry is what the browser keeps; should a line be
   // missing, the entry still gets its row, empty.
-  const char* text = i < state.displayLines.size() ? state.displayLines[i].c_str() : "";
+  const char* text = i < state.displayLines.size() ? state.displayLines[i].data() : "";
   drawShadowedText(text, 1.0f, other, other, 32.0f, static_cast<float>(y), kLineShadow);
 }
 
@@ -63,7 +63,7 @@ void drawEveryLine(const BrowserState& state, float anchor) {
 // which text drawing moves down a row.
 std::size_t rowsOf(const BrowserState& state, std::size_t i) {
   if (i >= state.displayLines.size()) return 1;
-  const std::string& line = state.displayLines[i];
+  const std::string_view line = state.displayLines[i];
   return 1 + static_cast<std::size_t>(std::count(line.begin(), line.end(), '\n'));
 }
 

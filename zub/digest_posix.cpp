@@ -5,7 +5,7 @@
 
 namespace zub {
 
-Digest digest(const std::string& s) {
+Digest digest(std::string_view s) {
   md5_ctx context;
   md5_init(&context);
   md5_update(&context, s.size(), reinterpret_cast<const uint8_t*>(s.data()));

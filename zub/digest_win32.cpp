@@ -22,7 +22,7 @@ BCRYPT_ALG_HANDLE md5Provider() {
 
 }  // namespace
 
-Digest digest(const std::string& s) {
+Digest digest(std::string_view s) {
   // CNG fails only when the system's own provider is missing; every digest
   // is then all zero bytes, so the program still runs, with one shared
   // marks file.

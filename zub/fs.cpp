@@ -2,45 +2,51 @@
 
 #include <cstring>
 
+#include "zub/dir_checks.h"
 #include "zub/dir_stream.h"
 #include "zub/path.h"
 #include "zub/platform.h"
 
 namespace zub {
-namespace {
 
-bool readNames(const char* path, std::vector<std::string>& entries,
-               std::vector<EntryKind>* kinds) {
+bool listDir(const char* path, std::vector<std::string>& entries) {
   entries.clear();
-  if (kinds) kinds->clear();
+  DirStream* dir = openDir(path);
+  if (dir == nullptr) return false;
+  while (const DirEntry* entry = readDir(dir)) entries.emplace_back(entry->name);
+  closeDir(dir);
+  return true;
+}
+
+bool listDir(const char* path, StringList& entries, std::vector<EntryKind>& kinds) {
+  entries.clear();
+  kinds.clear();
   DirStream* dir = openDir(path);
   if (dir == nullptr) return false;
   while (const DirEntry* entry = readDir(dir)) {
-    entries.emplace_back(entry->name);
-    if (kinds) kinds->push_back(entryKind(*dir));
+    entries.push_back(entry->name);
+    kinds.push_back(entryKind(*dir));
   }
   closeDir(dir);
   return true;
 }
 
-}  // namespace
-
-bool listDir(const char* path, std::vector<std::string>& entries) {
-  return readNames(path, entries, nullptr);
+std::vector<char> entriesAreDirs(const std::string& dir, const StringList& names,
+                                 const std::vector<EntryKind>& kinds) {
+  return finishDirChecks(startDirChecks(dir, names, {}), kinds);
 }
 
-bool listDir(const char* path, std::vector<std::string>& entries,
-             std::vector<EntryKind>& kinds) {
-  return readNames(path, entries, &kinds);
-}
-
-std::vector<char> entriesAreDirsNow(const std::string& dir,
-                                    const std::vector<std::string>& names,
-                                    const std::vector<uint32_t>& listingOrder) {
+std::vector<char> entriesAreDirsNow(const std::string& dir, const StringList& names,
+                                    const std::vector<uint32_t>& listingOrder,
+                                    const std::vector<char>& likelyDirs) {
+  // The entries that were directories last time are asked about while the
+  // pass below lists the directory; the pass then tells which of them
+  // still are, and which others need asking.
+  DirChecks* checks = startDirChecks(dir, names, likelyDirs);
   // An entry the pass does not find stays unknown: asked on its own.
   std::vector<EntryKind> kinds(names.size(), EntryKind::unknown);
   DirStream* stream = openDir(dir.c_str());
-  if (stream == nullptr) return entriesAreDirs(dir, names, {});
+  if (stream == nullptr) return finishDirChecks(checks, {});
   // The listing is walked beside the order it had before. A name that was
   // deleted since is stepped over by looking a few names ahead; a name
   // that is new, or one met out of order, matches nothing and is skipped,
@@ -48,24 +54,23 @@ std::vector<char> entriesAreDirsNow(const std::string& dir,
   // directory costs file-system calls, never a wrong answer.
   constexpr size_t lookAhead = 8;
   const size_t expected = listingOrder.size() == names.size() ? names.size() : 0;
-  const auto expectedName = [&](size_t k) -> const std::string& {
-    return names[listingOrder[k]];
-  };
   size_t next = 0;
   while (const DirEntry* entry = readDir(stream)) {
     // The names are kept in display order, so the one expected next lies
     // anywhere: ask for it a little ahead of time.
-    if (next + 16 < expected) __builtin_prefetch(&names[listingOrder[next + 16]]);
+    if (next + 32 < expected) names.prefetchSlot(listingOrder[next + 32]);
+    if (next + 16 < expected) names.prefetch(listingOrder[next + 16]);
     for (size_t k = next; k < expected && k < next + lookAhead; ++k) {
       if (listingOrder[k] >= names.size()) break;
-      if (std::strcmp(expectedName(k).c_str(), entry->name) != 0) continue;
+      // Element data is NUL-terminated: one comparison settles it.
+      if (std::strcmp(names[listingOrder[k]].data(), entry->name) != 0) continue;
       kinds[listingOrder[k]] = entryKind(*stream);
       next = k + 1;
       break;
     }
   }
   closeDir(stream);
-  return entriesAreDirs(dir, names, kinds);
+  return finishDirChecks(checks, kinds);
 }
 
 bool isDir(const char* path) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "zub/string_list.h"
+
 namespace zub {
 
 // What the listing itself says about an entry, without a further call.
@@ -25,9 +27,9 @@ enum class EntryKind : uint8_t {
 // directory.
 bool listDir(const char* path, std::vector<std::string>& entries);
 
-// As listDir(), and `kinds` receives one EntryKind per name, same order.
-bool listDir(const char* path, std::vector<std::string>& entries,
-             std::vector<EntryKind>& kinds);
+// As listDir(), into one block of names, and `kinds` receives one
+// EntryKind per name, same order.
+bool listDir(const char* path, StringList& entries, std::vector<EntryKind>& kinds);
 
 // True when a directory stream can be opened on `path`.
 bool isDir(const char* path);
@@ -36,9 +38,9 @@ bool isDir(const char* path);
 // 0), without a call where `kinds` (as listDir() gave them; may be empty)
 // already settles it: a regular file, fifo or socket is never a directory
 // stream. The same answers as isDir(), found through the directory itself
-// rather than by resolving every full path again.
-std::vector<char> entriesAreDirs(const std::string& dir,
-                                 const std::vector<std::string>& names,
+// rather than by resolving every full path again. Many questions are
+// shared with a second thread where the platform build has one.
+std::vector<char> entriesAreDirs(const std::string& dir, const StringList& names,
                                  const std::vector<EntryKind>& kinds);
 
 // entriesAreDirs() for entries of `dir` whose kinds are not at hand: one
@@ -50,9 +52,12 @@ std::vector<char> entriesAreDirs(const std::string& dir,
 // not as long as `names`), and every entry of a directory that cannot be
 // listed, is asked on its own, so the answers are always those of isDir()
 // of `dir` joined with each name: 1 or 0, one per name.
-std::vector<char> entriesAreDirsNow(const std::string& dir,
-                                    const std::vector<std::string>& names,
-                                    const std::vector<uint32_t>& listingOrder);
+// `likelyDirs` (empty, or one flag per name: the answers of last time) only
+// says which entries are worth asking about while the pass runs; every
+// answer still comes from the file system now.
+std::vector<char> entriesAreDirsNow(const std::string& dir, const StringList& names,
+                                    const std::vector<uint32_t>& listingOrder,
+                                    const std::vector<char>& likelyDirs = {});
 
 // Exactly !isDir(path): a path that names nothing counts as a file.
 bool isFile(const char* path);

@@ -1,20 +1,30 @@
-#include "zub/fs.h"
+#include "zub/dir_checks.h"
 #include "zub/path.h"
 
 namespace zub {
 
-std::vector<char> entriesAreDirs(const std::string& dir,
-                                 const std::vector<std::string>& names,
-                                 const std::vector<EntryKind>& kinds) {
-  // The search has no handle-relative open to spare the directory part, so
-  // every candidate is asked by its full path; only the entries the listing
-  // already calls plain files are skipped.
+// The search has no handle-relative open to spare the directory part, so
+// every candidate is asked by its full path, once its kind is known; only
+// the entries the listing calls plain files are skipped.
+struct DirChecks {
+  std::string dir;
+  const StringList* names = nullptr;
+};
+
+DirChecks* startDirChecks(const std::string& dir, const StringList& names,
+                          const std::vector<char>&) {
+  return new DirChecks{dir, &names};
+}
+
+std::vector<char> finishDirChecks(DirChecks* checks, const std::vector<EntryKind>& kinds) {
+  const StringList& names = *checks->names;
   const bool kindsKnown = kinds.size() == names.size();
   std::vector<char> result(names.size(), 0);
   for (size_t i = 0; i < names.size(); ++i) {
     if (kindsKnown && kinds[i] == EntryKind::other) continue;
-    result[i] = isDir(join(nativeSeparator(), dir.c_str(), names[i].c_str(), nullptr).c_str());
+    result[i] = isDir(join(nativeSeparator(), checks->dir.c_str(), names[i].data(), nullptr).c_str());
   }
+  delete checks;
   return result;
 }
 

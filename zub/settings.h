@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zub {
@@ -55,7 +56,7 @@ std::string digestHex(const std::string& s);
 
 // The same digest as its 16 bytes, for callers that compare many of them.
 using Digest = std::array<unsigned char, 16>;
-Digest digest(const std::string& s);
+Digest digest(std::string_view s);
 
 // `d` as digestHex() writes it: 32 upper-case hexadecimal digits.
 std::string hexOf(const Digest& d);

@@ -116,7 +116,7 @@ TEST_F(CommandsTest, ClearMarksRewritesTheFileEvenWhenNothingIsMarked) {
     const int selection = row.stored.empty() ? 2 : 3;
     EXPECT_EQ(marksText(names, selection, std::vector<int>(names.size(), 0)),
               marksFile(row.path));
-    for (const std::string& line : browserState.displayLines) EXPECT_EQ(' ', line[0]) << line;
+    for (std::string_view line : browserState.displayLines) EXPECT_EQ(' ', line[0]) << line;
   }
 }
 

@@ -39,7 +39,7 @@ TEST_F(OpenDirectoryPosixTest, UnreadableDirectorySortsAndShowsAsFile) {
   const testing_support::ChildCheck lines = testing_support::runUnprivileged([&](std::string& out) {
     BrowserState state;
     openDirectory(dir.c_str(), state);
-    for (const std::string& line : state.displayLines) out += line + "|";
+    for (std::string_view line : state.displayLines) (out += line) += "|";
   });
   ASSERT_TRUE(lines.ran) << lines.output;
   EXPECT_EQ(lines.output, "  [.]|  [..]|  [open]|  aaa-locked|  b.txt|");

@@ -140,7 +140,7 @@ TEST_F(OpenDirectoryTest, OddNamesAreListedAndShownUnchanged) {
   EXPECT_LT(dir, indexOf(state, ".hidden"));
   // Bytes 0x80-0xFF sort after every ASCII byte.
   EXPECT_LT(indexOf(state, "cafz"), indexOf(state, "caf\xC3\xA9"));
-  EXPECT_EQ(state.entryNames.back(), "\xFF\xFE");
+  EXPECT_EQ(state.entryNames[state.entryNames.size() - 1], "\xFF\xFE");
 }
 
 TEST_F(OpenDirectoryTest, BuildLinesPrefixesMarksAndTestsDirectoriesAfresh) {
@@ -178,11 +178,13 @@ TEST_F(OpenDirectoryTest, MarksAreSavedUnderTheKeysOfTheCurrentNames) {
   const int old = indexOf(state, "old.txt");
   ASSERT_GE(old, 0);
   state.marks[old] = 1;
-  state.entryNames[old] = "new.txt";  // the same count, a different name
+  std::vector<std::string> names = state.entryNames.toVector();
+  names[old] = "new.txt";  // the same count, a different name
+  state.entryNames = zub::StringList(names);
   saveMarks(state);
-  std::vector<int> marks(state.entryNames.size(), 0);
+  std::vector<int> marks(names.size(), 0);
   marks[old] = 1;
-  EXPECT_EQ(marksFileOf(at("d")), testing_support::marksText(state.entryNames, 2, marks));
+  EXPECT_EQ(marksFileOf(at("d")), testing_support::marksText(names, 2, marks));
 }
 
 }  // namespace

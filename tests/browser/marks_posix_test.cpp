@@ -156,16 +156,18 @@ TEST_F(MarksTest, LargeFilesLoadWholeAcrossTheReadBuffer) {
   state.currentDirectory = at("large");
   std::string content = "4000 \t\r\n  -7\n";
   Marks expected;
+  std::vector<std::string> names;
   for (int i = 0; i < 4000; ++i) {
     const std::string name = "entry-" + std::to_string(i);
-    state.entryNames.push_back(name);
+    names.push_back(name);
     const int32_t mark = (i * 7919) % 100003 - 50000;
     expected.push_back(mark);
     content += zub::digestHex(name) + std::string(1 + i % 5, ' ') + std::to_string(mark) +
                std::string(1 + i % 3, '\n');
   }
   // Stored in reverse: every pair is looked up, none is in listing order.
-  std::reverse(state.entryNames.begin(), state.entryNames.end());
+  std::reverse(names.begin(), names.end());
+  state.entryNames = zub::StringList(names);
   std::reverse(expected.begin(), expected.end());
   ASSERT_GT(content.size(), 2u * 64 * 1024);
   writeMarksFile(state.currentDirectory, content);

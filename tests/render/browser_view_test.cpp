@@ -171,9 +171,11 @@ TEST_F(BrowserViewTest, FramePlacesTheListAroundTheAnchor) {
 // rows below it, as a name holding line feeds does.
 std::function<void(BrowserState&)> withRowsBelow(int index) {
   return [index](BrowserState& s) {
-    std::string& line = s.displayLines[static_cast<size_t>(index)];
+    std::vector<std::string> lines = s.displayLines.toVector();
+    std::string& line = lines[static_cast<size_t>(index)];
     line = "  0top";
     for (int row = 1; row <= 45; ++row) line += "\n" + std::to_string(row);
+    s.displayLines = zub::StringList(lines);
     findMultiRowLines(s);
   };
 }

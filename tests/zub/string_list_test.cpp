@@ -1,0 +1,66 @@
+#include "zub/string_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Every element reads back whole, NUL-terminated, after appends that move
+// the block, a reorder and a clear that keeps the memory.
+TEST(StringList, KeepsEveryElementThroughGrowthAndReorder) {
+  const std::vector<std::string> items = {"", "a", std::string("nul\0inside", 10), "caf\xC3\xA9",
+                                          std::string(300, 'x'), "line\nfeed", "\xFF"};
+  zub::StringList list;
+  for (int round = 0; round < 2; ++round) {
+    for (int copy = 0; copy < 200; ++copy)
+      for (const std::string& item : items) list.push_back(item);
+    ASSERT_EQ(list.size(), 200 * items.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+      SCOPED_TRACE(i);
+      const std::string& item = items[i % items.size()];
+      EXPECT_EQ(list[i], item);
+      EXPECT_EQ(list[i].data()[list[i].size()], '\0');
+    }
+    std::vector<uint32_t> order(items.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(order.size() - 1 - i);
+    zub::StringList few(items);
+    few.permute(order);
+    for (size_t i = 0; i < items.size(); ++i) EXPECT_EQ(few[i], items[items.size() - 1 - i]);
+    list.clear();
+    EXPECT_TRUE(list.empty());
+  }
+}
+
+// Equal versions must mean equal contents: every change, a move's source
+// included, gives a new version; a copy shares its source's.
+TEST(StringList, VersionChangesWithEveryChange) {
+  zub::StringList list = {"a", "b"};
+  std::vector<uint64_t> seen = {list.version()};
+  const auto changed = [&](const char* what) {
+    SCOPED_TRACE(what);
+    for (uint64_t earlier : seen) EXPECT_NE(list.version(), earlier);
+    seen.push_back(list.version());
+  };
+  list.push_back("c");
+  changed("push_back");
+  list.permute({2, 1, 0});
+  changed("permute");
+  zub::StringList copy = list;
+  EXPECT_EQ(copy.version(), list.version());
+  EXPECT_TRUE(copy == list);
+  zub::StringList moved = std::move(list);
+  EXPECT_TRUE(list.empty());
+  changed("moved from");
+  EXPECT_TRUE(moved == std::vector<std::string>({"c", "b", "a"}));
+  EXPECT_TRUE(std::vector<std::string>({"c", "b", "a"}) == moved);
+  EXPECT_FALSE(moved == std::vector<std::string>({"c", "b"}));
+  list = zub::StringList{"x"};
+  list.clear();
+  changed("clear");
+}
+
+}  // namespace
