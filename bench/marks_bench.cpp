@@ -1,6 +1,6 @@
 // Loading and saving marks files that users do not write by hand: keys
 // crafted to share their first bytes, a file that announces few pairs but
-// holds many, and the largest directories.
+// holds many, and the largest directories, with the memory a save takes.
 //   build/bench/marks_bench
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -83,9 +84,61 @@ void BM_SaveAndLoad(benchmark::State& bench) {
   }
 }
 
+// The peak resident memory of this process so far (VmHWM), in MiB; 0
+// where /proc does not tell.
+double peakResidentMiB() {
+  double kib = 0;
+  if (FILE* status = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, status))
+      if (std::sscanf(line, "VmHWM: %lf", &kib) == 1) break;
+    std::fclose(status);
+  }
+  return kib / 1024;
+}
+
+// The save of a toggle alone. peak_resident_MiB is the process's peak so
+// far: run this benchmark alone (--benchmark_filter=BM_Save/) to see the
+// state and the saves only.
+void BM_Save(benchmark::State& bench) {
+  const std::string dir = "/bench/save-" + std::to_string(bench.range(0));
+  BrowserState state = stateWith(dir, static_cast<size_t>(bench.range(0)));
+  loadMarks(state);
+  for (size_t i = 0; i < state.marks.size(); i += 3) state.marks[i] = 1;
+  for (auto _ : bench) {
+    state.marks[0] ^= 1;
+    saveMarks(state);
+  }
+  bench.counters["peak_resident_MiB"] = peakResidentMiB();
+}
+
+// The save of a toggle in a small directory while the settings folder
+// holds `range(0)` other files (planted by anyone who may write there).
+// They are made once and stay until the benchmarks end: register this one
+// last, with growing arguments.
+void BM_SaveBesideOtherFiles(benchmark::State& bench) {
+  static int64_t planted = 0;
+  const std::string file = zub::locateSettingsFile("planted").path;
+  const std::string prefix = file.substr(0, file.size() - std::strlen("planted"));
+  for (; planted < bench.range(0); ++planted) {
+    const std::string name = prefix + "planted-" + std::to_string(planted);
+    if (FILE* made = std::fopen(name.c_str(), "w")) std::fclose(made);
+  }
+  const std::string dir = "/bench/beside-" + std::to_string(bench.range(0));
+  BrowserState state = stateWith(dir, 3);
+  loadMarks(state);
+  saveMarks(state);
+  for (auto _ : bench) {
+    state.marks[2] ^= 1;
+    saveMarks(state);
+  }
+}
+
 BENCHMARK(BM_LoadCraftedKeys)->Arg(20000)->Arg(80000)->Arg(160000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAnnouncesFewHoldsMany)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveAndLoad)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveBesideOtherFiles)->Arg(0)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

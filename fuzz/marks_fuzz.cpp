@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BrowserState state;
   state.currentDirectory = directory;
   const size_t count = data[0] % (std::size(names) + 1);
-  state.entryNames.assign(names, names + count);
+  for (size_t i = 0; i < count; ++i) state.entryNames.push_back(names[i]);
 
   const std::string key = zub::digestHex(directory);
   const zub::SettingsLocation location = zub::locateSettingsFile(key.c_str());

@@ -31,7 +31,8 @@ struct ContentSource {
 // Every realisation must: write the new content to a temporary in the
 // folder of `path` and move it over `path` in one step; give it the owner,
 // group and mode of the file it replaces; remove temporaries of `path` that
-// earlier saves left behind (a killed process, a failed write); leave
+// earlier saves left behind (a killed process, a failed write), at the
+// first save of `path` in a run and at the save after a failed one; leave
 // `path` as it was and no temporary behind when any step fails. Where the
 // folder cannot take a temporary but the file may be written, the file is
 // rewritten in place instead. Returns false when the content did not

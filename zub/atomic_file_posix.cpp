@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 
 namespace zub {
 namespace {
@@ -47,6 +48,16 @@ void removeStaleTemporaries(int dirFd, const std::string& base) {
     if (gone) unlinkat(dirfd(dir), entry->d_name, 0);
   }
   closedir(dir);
+}
+
+// The files whose folder this run has swept of stale temporaries. Reading
+// the whole folder at every save would make each toggle pay for whatever
+// else the folder holds; once per file and run is enough, because a save
+// removes its own temporary, a failed one has the next save sweep again,
+// and a writer killed meanwhile elsewhere is swept up by the next run.
+std::unordered_set<std::string>& sweptFiles() {
+  static std::unordered_set<std::string> files;
+  return files;
 }
 
 bool writeAll(int fd, const char* data, size_t size, off_t offset) {
@@ -203,7 +214,7 @@ bool writeWhole(const std::string& path, const struct stat* old, const ContentSo
   if (parts.base.empty()) return false;
   const int dirFd = openFolder(parts.folder);
   if (dirFd < 0) return false;
-  removeStaleTemporaries(dirFd, parts.base);
+  if (sweptFiles().insert(path).second) removeStaleTemporaries(dirFd, parts.base);
 
   Outcome outcome = Outcome::failed;
   bool tookTemporary = false;
@@ -229,6 +240,7 @@ bool writeWhole(const std::string& path, const struct stat* old, const ContentSo
   // Makes the rename itself durable; a failure here loses nothing that
   // the rename has not already settled, so it is not reported.
   if (outcome == Outcome::written) fsync(dirFd);
+  else sweptFiles().erase(path);
   close(dirFd);
   return outcome == Outcome::written;
 }

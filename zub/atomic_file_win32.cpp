@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <unordered_set>
 
 namespace zub {
 namespace {
@@ -37,6 +38,13 @@ void removeStaleTemporaries(const std::string& path) {
       DeleteFileA((folder + found.cFileName).c_str());
   } while (FindNextFileA(search, &found));
   FindClose(search);
+}
+
+// The files this run has swept of stale temporaries: once per file and
+// run, and again after a failed save, as on POSIX.
+std::unordered_set<std::string>& sweptFiles() {
+  static std::unordered_set<std::string> files;
+  return files;
 }
 
 // A plain file: no directory, no link or junction.
@@ -101,11 +109,8 @@ bool moveInto(const std::string& temporary, const std::string& path, DWORD flags
   return false;
 }
 
-}  // namespace
-
-bool replaceFile(const std::string& path, const ContentSource& source) {
-  if (!isRegularFile(path)) return false;
-  removeStaleTemporaries(path);
+// replaceFile() past the checks and the sweep.
+bool replaceRegularFile(const std::string& path, const ContentSource& source) {
   bool denied = false;
   const std::string temporary = writeTemporary(path, source, denied);
   if (!temporary.empty()) return moveInto(temporary, path, MOVEFILE_REPLACE_EXISTING);
@@ -117,6 +122,16 @@ bool replaceFile(const std::string& path, const ContentSource& source) {
   bool ok = writeText(fd, source);
   if (_close(fd) != 0) ok = false;
   return ok;
+}
+
+}  // namespace
+
+bool replaceFile(const std::string& path, const ContentSource& source) {
+  if (!isRegularFile(path)) return false;
+  if (sweptFiles().insert(path).second) removeStaleTemporaries(path);
+  const bool replaced = replaceRegularFile(path, source);
+  if (!replaced) sweptFiles().erase(path);
+  return replaced;
 }
 
 bool createFile(const std::string& path, const ContentSource& source) {

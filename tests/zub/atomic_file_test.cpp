@@ -212,6 +212,24 @@ TEST(ReplaceFile, RemovesTheTemporariesOfWritersThatAreGone) {
   }
 }
 
+size_t fillTooMuch(void*, uint64_t, char*, size_t capacity) { return capacity + 1; }
+
+// The folder is read once per file and run, since a save removes its own
+// temporary; a failed save may have left one, so the next save looks again.
+TEST(ReplaceFile, SweepsAgainAfterAFailedSave) {
+  TempDir dir;
+  const std::string path = dir / "marks";
+  writeFile(path, "old");
+  ASSERT_TRUE(zub::replaceFile(path, "first"));
+  const std::string left = dir / ("marks.tmp-" + std::to_string(getpid()) + "-999999");
+  writeFile(left, "partial");
+  EXPECT_FALSE(zub::replaceFile(path, zub::ContentSource{fillTooMuch, nullptr}));
+  EXPECT_EQ(readFile(path), "first");
+  ASSERT_TRUE(zub::replaceFile(path, "second"));
+  EXPECT_EQ(readFile(path), "second");
+  EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"marks"}));
+}
+
 // As root the replacement is handed to the replaced file's owner and
 // group: a save under sudo with HOME kept leaves the user's file the user's.
 TEST(ReplaceFile, KeepsOwnerGroupAndMode) {
