@@ -29,6 +29,15 @@ BrowserState stateWith(const std::string& dir, size_t count) {
   return state;
 }
 
+// stateWith(dir, count) as stored: its marks file loaded (empty the first
+// time), then every third entry marked.
+BrowserState markedStateWith(const std::string& dir, size_t count) {
+  BrowserState state = stateWith(dir, count);
+  loadMarks(state);
+  for (size_t i = 0; i < state.marks.size(); i += 3) state.marks[i] = 1;
+  return state;
+}
+
 void writeMarksFileOf(const std::string& dir, const std::string& content) {
   if (FILE* file = zub::openSettingsFile(zub::digestHex(dir).c_str(), "w")) {
     std::fwrite(content.data(), 1, content.size(), file);
@@ -73,10 +82,8 @@ void BM_LoadAnnouncesFewHoldsMany(benchmark::State& bench) {
 }
 
 void BM_SaveAndLoad(benchmark::State& bench) {
-  const std::string dir = "/bench/large-" + std::to_string(bench.range(0));
-  BrowserState state = stateWith(dir, static_cast<size_t>(bench.range(0)));
-  loadMarks(state);
-  for (size_t i = 0; i < state.marks.size(); i += 3) state.marks[i] = 1;
+  BrowserState state = markedStateWith("/bench/large-" + std::to_string(bench.range(0)),
+                                       static_cast<size_t>(bench.range(0)));
   for (auto _ : bench) {
     state.marks[0] ^= 1;
     saveMarks(state);
@@ -101,10 +108,8 @@ double peakResidentMiB() {
 // far: run this benchmark alone (--benchmark_filter=BM_Save/) to see the
 // state and the saves only.
 void BM_Save(benchmark::State& bench) {
-  const std::string dir = "/bench/save-" + std::to_string(bench.range(0));
-  BrowserState state = stateWith(dir, static_cast<size_t>(bench.range(0)));
-  loadMarks(state);
-  for (size_t i = 0; i < state.marks.size(); i += 3) state.marks[i] = 1;
+  BrowserState state = markedStateWith("/bench/save-" + std::to_string(bench.range(0)),
+                                       static_cast<size_t>(bench.range(0)));
   for (auto _ : bench) {
     state.marks[0] ^= 1;
     saveMarks(state);
