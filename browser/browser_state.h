@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "zub/file_lock.h"
 #include "zub/fs.h"
 #include "zub/settings.h"
 #include "zub/string_list.h"
@@ -28,7 +29,7 @@ struct BrowserState {
   bool needsGlInit = true;                // extension loader not yet set up
   std::vector<std::string> arguments;     // argv copy, argv[0] included
   int32_t argumentCount = 0;
-  int32_t selection = 0;                  // not kept in range: check first
+  int32_t selection = 0;                  // in 0 .. count - 1 (0 with no entries) once loaded
 
   // Kept beside the entries so that a mark change does not hash every
   // name again. Same length and order as entryNames; refreshEntryKeys()
@@ -44,6 +45,12 @@ struct BrowserState {
   // entries in that order, and matches them without a lookup.
   std::vector<uint32_t> listingOrder;
   bool hasOpenedDirectory = false;        // false until the first open
+  // What the marks file held for each entry when this instance last read
+  // or wrote it, and the file's stamp then. A save finds from them the
+  // entries this instance changed, and whether another instance has
+  // written the file since: its marks are kept for every other entry.
+  std::vector<int32_t> marksOnDisk;
+  zub::FileStamp marksFileStamp;
   // Indices of the display lines that hold a line feed, ascending. Such a
   // line draws rows below its own, which can reach the window when its
   // own row cannot; the drawing looks here instead of at every line.
@@ -72,12 +79,18 @@ void findMultiRowLines(BrowserState& state);
 // Writes the marks file of state.currentDirectory (entry count, selection,
 // one "KEY mark" line per entry, an empty line). Keeps the old file when
 // the new one cannot be written whole, and leaves a read-only file alone.
+// Under the folder's lock: when another instance wrote the file since this
+// one last read or wrote it, its marks are taken into state.marks for
+// every entry this instance has not changed since (the selection stays
+// this instance's), so no instance drops another's marks.
 void saveMarks(BrowserState& state);
 
 // Reads the marks file of state.currentDirectory into state.marks (one
-// element per entry, matched by the key of the name) and state.selection.
-// A missing or damaged file never stops it: what cannot be read stays 0
-// (marks) or as it was (selection).
+// element per entry, matched by the key of the name) and state.selection,
+// reading no further than a valid file for the entries could reach. A
+// missing or damaged file never stops it: what cannot be read stays 0
+// (marks) or as it was (selection). The selection then lies within the
+// entries, moved to the nearer end when it did not (0 with no entries).
 void loadMarks(BrowserState& state);
 
 // The display order of entries in directory `dir`: directories first (by

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "browser/browser_state.h"
@@ -30,6 +31,7 @@ struct MarksReader {
   size_t pos = 0;
   size_t end = 0;
   bool streamEnded = false;
+  uint64_t budget = 0;  // bytes the stream may still give
   char buffer[1 << 16];
 
   static bool isSpace(int c) {
@@ -44,8 +46,10 @@ struct MarksReader {
     std::memmove(buffer, buffer + pos, end - pos);
     end -= pos;
     pos = 0;
-    const size_t got = fread(buffer + end, 1, sizeof buffer - end, stream);
+    const size_t room = static_cast<size_t>(std::min<uint64_t>(sizeof buffer - end, budget));
+    const size_t got = room == 0 ? 0 : fread(buffer + end, 1, room, stream);
     if (got == 0) streamEnded = true;
+    budget -= got;
     end += got;
     return got > 0;
   }
@@ -141,6 +145,82 @@ struct EntryIndex {
   }
 };
 
+// The most a valid marks file for `entries` entries can hold: both
+// numbers and every mark as long as they can be, every line end CR LF.
+// Reading stops there, so a huge or sparse file costs no more than a
+// valid one. Small directories are read as far as one of this many
+// entries would be: one that lost most of its entries since its file was
+// written keeps the marks of those left, wherever their lines lie.
+constexpr size_t entriesAlwaysRead = 4096;
+uint64_t validFileBytes(size_t entries) {
+  constexpr uint64_t numberLine = 11 + 2;          // "-2147483648\r\n"
+  constexpr uint64_t entryLine = 32 + 1 + 11 + 2;  // key, blank, mark, "\r\n"
+  return 2 * numberLine + std::max(entries, entriesAlwaysRead) * entryLine + 2;
+}
+
+// Reads the marks file open as `stream` for the entries of `state`: the
+// mark of each entry found goes into `marks` (one element per entry), the
+// stored selection into `selection`; what is not found is left as it was.
+void readMarks(FILE* stream, const BrowserState& state, std::vector<int32_t>& marks,
+               int32_t& selection) {
+  const size_t count = state.entryNames.size();
+  // Its buffer is too large for the stack of a callback; reads run one at
+  // a time on the event-loop thread.
+  static MarksReader readerStorage;
+  MarksReader* const reader = &readerStorage;
+  reader->stream = stream;
+  reader->pos = reader->end = 0;
+  reader->streamEnded = false;
+  reader->budget = validFileBytes(count);
+
+  int32_t pairCount = 0;
+  reader->readInt(pairCount);
+  reader->readInt(selection);
+
+  // Usually the file was written from this very listing: the keys come in
+  // entry order and each settles the next entry. Any other key is looked
+  // up; a later pair with the same key overrides an earlier one.
+  EntryIndex index;
+  size_t next = 0;
+  for (int32_t read = 0; read < pairCount && !reader->atEnd(); ++read) {
+    zub::Digest key;
+    const bool isKey = reader->readKey(key);
+    int32_t mark = 0;
+    reader->readInt(mark);
+    if (!isKey) continue;
+    if (next < count && key == state.entryDigests[next]) {
+      marks[next++] = mark;
+      continue;
+    }
+    if (index.slots.empty()) index.build(state.entryDigests);
+    const uint32_t entry = index.find(key, state.entryDigests);
+    if (entry != EntryIndex::empty) marks[entry] = mark;
+  }
+}
+
+// When another instance has written the file at `path` since this one
+// last read or wrote it, takes its marks for every entry this instance
+// has not changed since then; the last writer wins only on one entry.
+void takeOthersMarks(BrowserState& state, const std::string& fileKey, const std::string& path) {
+  if (zub::stampOf(path) == state.marksFileStamp) return;
+  FILE* stream = zub::openSettingsFile(fileKey.c_str(), "r");
+  if (stream == nullptr) return;
+  const size_t count = state.entryNames.size();
+  std::vector<int32_t> theirs(count, 0);
+  int32_t theirSelection = 0;
+  const zub::FileStamp read = zub::stampOf(stream);
+  readMarks(stream, state, theirs, theirSelection);
+  fclose(stream);
+  // Without a record of what was read (a state never loaded) every mark
+  // counts as this instance's.
+  if (state.marksOnDisk.size() == count) {
+    for (size_t i = 0; i < count; ++i)
+      if (state.marks[i] == state.marksOnDisk[i]) state.marks[i] = theirs[i];
+  }
+  state.marksOnDisk = std::move(theirs);
+  state.marksFileStamp = read;
+}
+
 // `value` in decimal at `out`; returns the end of what was written.
 char* writeInt(char* out, int32_t value) {
   char digits[12];
@@ -209,12 +289,24 @@ size_t fillMarks(void* context, uint64_t offset, char* out, size_t capacity) {
 void saveMarks(BrowserState& state) {
   if (state.currentDirectory.empty()) return;
   refreshEntryKeys(state);
+  state.marks.resize(state.entryNames.size(), 0);
 
-  const zub::SettingsLocation location =
-      zub::locateSettingsFile(zub::digestHex(state.currentDirectory).c_str());
+  const std::string fileKey = zub::digestHex(state.currentDirectory);
+  zub::SettingsLocation location = zub::locateSettingsFile(fileKey.c_str());
   // A marks file the user may not write stays as it is; the load that
   // follows a change then shows what the file still says.
   if (location.exists && !zub::isWritableFile(location.path.c_str())) return;
+
+  // Read, merge and write take turns with other instances; one may have
+  // made the file while this one waited.
+  zub::FolderLock lock = zub::lockFolderOf(location.path);
+  if (!location.exists) location = zub::locateSettingsFile(fileKey.c_str());
+  if (location.exists && zub::isWritableFile(location.path.c_str())) {
+    takeOthersMarks(state, fileKey, location.path);
+  } else if (location.exists) {
+    zub::unlockFolder(lock);
+    return;
+  }
 
   // Written whole beside the old file and moved over it, so a crash, a
   // kill or a full disk leaves the previous marks whole. The lines are
@@ -222,8 +314,13 @@ void saveMarks(BrowserState& state) {
   // largest directory costs no more memory than one in the smallest.
   MarksContent content{&state, state.entryNames.size(), 0};
   const zub::ContentSource source{fillMarks, &content};
-  if (location.exists) zub::replaceFile(location.path, source);
-  else zub::createFile(location.path, source);
+  const bool written = location.exists ? zub::replaceFile(location.path, source, lock)
+                                       : zub::createFile(location.path, source, lock);
+  if (written) {
+    state.marksOnDisk = state.marks;
+    state.marksFileStamp = zub::stampOf(location.path);
+  }
+  zub::unlockFolder(lock);
 }
 
 void loadMarks(BrowserState& state) {
@@ -232,37 +329,15 @@ void loadMarks(BrowserState& state) {
   state.marks.assign(count, 0);
 
   FILE* stream = zub::openSettingsFile(zub::digestHex(state.currentDirectory).c_str(), "r");
-  if (stream == nullptr) return;
-  // Its buffer is too large for the stack of a callback; loads run one at
-  // a time on the event-loop thread.
-  static MarksReader readerStorage;
-  MarksReader* const reader = &readerStorage;
-  reader->stream = stream;
-  reader->pos = reader->end = 0;
-  reader->streamEnded = false;
-
-  int32_t pairCount = 0;
-  reader->readInt(pairCount);
-  reader->readInt(state.selection);
-
-  // Usually the file was written from this very listing: the keys come in
-  // entry order and each settles the next entry. Any other key is looked
-  // up; a later pair with the same key overrides an earlier one.
-  EntryIndex index;
-  size_t next = 0;
-  for (int32_t read = 0; read < pairCount && !reader->atEnd(); ++read) {
-    zub::Digest key;
-    const bool isKey = reader->readKey(key);
-    int32_t mark = 0;
-    reader->readInt(mark);
-    if (!isKey) continue;
-    if (next < count && key == state.entryDigests[next]) {
-      state.marks[next++] = mark;
-      continue;
-    }
-    if (index.slots.empty()) index.build(state.entryDigests);
-    const uint32_t entry = index.find(key, state.entryDigests);
-    if (entry != EntryIndex::empty) state.marks[entry] = mark;
+  state.marksFileStamp = zub::stampOf(stream);
+  if (stream != nullptr) {
+    readMarks(stream, state, state.marks, state.selection);
+    fclose(stream);
   }
-  fclose(stream);
+  state.marksOnDisk = state.marks;
+
+  // Whatever the file says (it may be older than the listing, or damaged),
+  // the selection lands on an entry, so the keys that act on it work.
+  const int64_t last = static_cast<int64_t>(count) - 1;
+  state.selection = static_cast<int32_t>(std::clamp<int64_t>(state.selection, 0, std::max<int64_t>(last, 0)));
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "zub/file_lock.h"
+
 namespace zub {
 
 // The room a ContentSource is offered at each call: the one buffer every
@@ -39,7 +41,12 @@ struct ContentSource {
 // reach `path`; anything at `path` that is not a regular file gives false
 // and is left alone. The content is text: on Windows each "\n" reaches the
 // file as CR LF, as a stream opened with "w" writes it.
-bool replaceFile(const std::string& path, const ContentSource& source);
+// A caller that holds `lock`, lockFolderOf(path) (zub/file_lock.h), has
+// no other save of `path` running beside it: the temporary then takes one
+// fixed name, and what a killed writer left under it is removed at every
+// save, without reading the folder. A lock that is not held changes nothing.
+bool replaceFile(const std::string& path, const ContentSource& source,
+                 const FolderLock& lock = FolderLock());
 // The same for the `size` bytes at `data`.
 bool replaceFile(const std::string& path, const char* data, size_t size);
 bool replaceFile(const std::string& path, const std::string& content);
@@ -49,7 +56,8 @@ bool replaceFile(const std::string& path, const std::string& content);
 // complete. Never through a link and never over anything: false when
 // something (a dangling link included) is at `path` or appears there
 // meanwhile.
-bool createFile(const std::string& path, const ContentSource& source);
+bool createFile(const std::string& path, const ContentSource& source,
+                const FolderLock& lock = FolderLock());
 bool createFile(const std::string& path, const char* data, size_t size);
 
 // True when the current user may write the existing file `path`.

@@ -27,6 +27,11 @@ std::string temporaryName(const std::string& base) {
   return temporaryPrefix(base) + suffix;
 }
 
+// The one temporary name of `base` for a writer that holds the folder's
+// lock: no other save of it can be under way, so anything found under
+// this name is a killed writer's, and it is found without a scan.
+std::string lockedTemporaryName(const std::string& base) { return temporaryPrefix(base) + "locked"; }
+
 // Removes the temporaries of `base` in `dirFd` whose writer is gone. One of
 // our own is a leftover too: saves run one at a time, so none is under way.
 void removeStaleTemporaries(int dirFd, const std::string& base) {
@@ -118,13 +123,22 @@ struct Temporary {
   std::string name;  // empty while unnamed
 };
 
-Temporary openTemporary(int dirFd, const std::string& base, bool mayBeUnnamed) {
+// The name a temporary of `base` gets: the fixed one under the lock (what
+// a killed writer left there goes first), else one of its own.
+std::string nextTemporaryName(int dirFd, const std::string& base, bool locked, int attempt) {
+  if (!locked || attempt > 0) return temporaryName(base);
+  const std::string name = lockedTemporaryName(base);
+  unlinkat(dirFd, name.c_str(), 0);
+  return name;
+}
+
+Temporary openTemporary(int dirFd, const std::string& base, bool mayBeUnnamed, bool locked) {
   Temporary temporary;
   // Mode 0666 lets the umask decide for a new file, as for any other.
   if (mayBeUnnamed) temporary.fd = openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (temporary.fd >= 0) return temporary;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary.name = temporaryName(base);
+    temporary.name = nextTemporaryName(dirFd, base, locked, attempt);
     temporary.fd = openat(dirFd, temporary.name.c_str(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (temporary.fd >= 0 || errno != EEXIST) break;
@@ -168,7 +182,7 @@ enum class Outcome { written, failed, unnamable };
 // Fills `temporary` and moves it to `base`: over the file `old`, or, when
 // `old` is null, only where nothing is.
 Outcome fillAndMove(Temporary& temporary, int dirFd, const std::string& base,
-                    const struct stat* old, const ContentSource& source) {
+                    const struct stat* old, const ContentSource& source, bool locked) {
   // The replacement takes over owner, group and mode, so a save by root
   // (sudo with HOME kept) leaves the user's file the user's.
   if (old != nullptr) {
@@ -190,7 +204,10 @@ Outcome fillAndMove(Temporary& temporary, int dirFd, const std::string& base,
     }
     return errno == EEXIST ? Outcome::failed : Outcome::unnamable;
   }
-  if (!nameTemporary(temporary, dirFd, temporaryName(base))) return Outcome::unnamable;
+  if (temporary.name.empty() &&
+      !nameTemporary(temporary, dirFd, nextTemporaryName(dirFd, base, locked, 0)) &&
+      !nameTemporary(temporary, dirFd, temporaryName(base)))
+    return Outcome::unnamable;
   const bool moved =
       old == nullptr
           ? renameat2(dirFd, temporary.name.c_str(), dirFd, base.c_str(), RENAME_NOREPLACE) == 0
@@ -209,22 +226,26 @@ int openFolder(const std::string& folder) {
 
 // Writes the new content of `path`; `old` is the file it replaces, or
 // null for a file that must not exist yet.
-bool writeWhole(const std::string& path, const struct stat* old, const ContentSource& source) {
+bool writeWhole(const std::string& path, const struct stat* old, const ContentSource& source,
+                bool locked) {
   const PathParts parts = split(path);
   if (parts.base.empty()) return false;
   const int dirFd = openFolder(parts.folder);
   if (dirFd < 0) return false;
   if (sweptFiles().insert(path).second) removeStaleTemporaries(dirFd, parts.base);
+  // Under the lock a killed writer's temporary has the fixed name: it goes
+  // at every save, also when this save needs no named temporary itself.
+  if (locked) unlinkat(dirFd, lockedTemporaryName(parts.base).c_str(), 0);
 
   Outcome outcome = Outcome::failed;
   bool tookTemporary = false;
   // A second round with a named temporary where an unnamed one cannot be
   // given a name (no /proc, no capability for AT_EMPTY_PATH).
   for (bool mayBeUnnamed : {true, false}) {
-    Temporary temporary = openTemporary(dirFd, parts.base, mayBeUnnamed);
+    Temporary temporary = openTemporary(dirFd, parts.base, mayBeUnnamed, locked);
     if (temporary.fd < 0) break;
     tookTemporary = true;
-    outcome = fillAndMove(temporary, dirFd, parts.base, old, source);
+    outcome = fillAndMove(temporary, dirFd, parts.base, old, source, locked);
     close(temporary.fd);  // after fsync, nothing is left for close to report
     if (!temporary.name.empty()) unlinkat(dirFd, temporary.name.c_str(), 0);
     if (outcome != Outcome::unnamable) break;
@@ -247,15 +268,17 @@ bool writeWhole(const std::string& path, const struct stat* old, const ContentSo
 
 }  // namespace
 
-bool replaceFile(const std::string& path, const ContentSource& source) {
+bool replaceFile(const std::string& path, const ContentSource& source, const FolderLock& lock) {
+  const bool locked = lock.handle != -1;
   struct stat old;
-  if (lstat(path.c_str(), &old) != 0) return errno == ENOENT && writeWhole(path, nullptr, source);
+  if (lstat(path.c_str(), &old) != 0)
+    return errno == ENOENT && writeWhole(path, nullptr, source, locked);
   if (!S_ISREG(old.st_mode)) return false;
-  return writeWhole(path, &old, source);
+  return writeWhole(path, &old, source, locked);
 }
 
-bool createFile(const std::string& path, const ContentSource& source) {
-  return writeWhole(path, nullptr, source);
+bool createFile(const std::string& path, const ContentSource& source, const FolderLock& lock) {
+  return writeWhole(path, nullptr, source, lock.handle != -1);
 }
 
 bool isWritableFile(const char* path) {

@@ -22,6 +22,10 @@ std::string temporaryName(const std::string& path) {
   return temporaryPrefix(path) + suffix;
 }
 
+// The one temporary name of `path` for a writer that holds the folder's
+// lock: anything found under it is a killed writer's.
+std::string lockedTemporaryName(const std::string& path) { return temporaryPrefix(path) + "locked"; }
+
 // Removes the temporaries of `path` that earlier saves left: saves run one
 // at a time, and a temporary whose writer still runs is open in it, so the
 // delete fails for that one alone.
@@ -80,12 +84,13 @@ bool writeText(int fd, const ContentSource& source) {
 // empty string (nothing left behind) on failure. `denied` tells whether
 // the folder refused the new file.
 std::string writeTemporary(const std::string& path, const ContentSource& source,
-                           bool& denied) {
+                           bool& denied, bool locked) {
   denied = false;
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = temporaryName(path);
+    temporary = locked && attempt == 0 ? lockedTemporaryName(path) : temporaryName(path);
+    if (locked && attempt == 0) DeleteFileA(temporary.c_str());
     fd = _open(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
     if (fd < 0 && errno != EEXIST) {
       denied = errno == EACCES;
@@ -110,9 +115,9 @@ bool moveInto(const std::string& temporary, const std::string& path, DWORD flags
 }
 
 // replaceFile() past the checks and the sweep.
-bool replaceRegularFile(const std::string& path, const ContentSource& source) {
+bool replaceRegularFile(const std::string& path, const ContentSource& source, bool locked) {
   bool denied = false;
-  const std::string temporary = writeTemporary(path, source, denied);
+  const std::string temporary = writeTemporary(path, source, denied, locked);
   if (!temporary.empty()) return moveInto(temporary, path, MOVEFILE_REPLACE_EXISTING);
   // A folder that takes no new file while the file itself may be written:
   // the file is rewritten where it is, the one way the save can happen.
@@ -126,18 +131,18 @@ bool replaceRegularFile(const std::string& path, const ContentSource& source) {
 
 }  // namespace
 
-bool replaceFile(const std::string& path, const ContentSource& source) {
+bool replaceFile(const std::string& path, const ContentSource& source, const FolderLock& lock) {
   if (!isRegularFile(path)) return false;
   if (sweptFiles().insert(path).second) removeStaleTemporaries(path);
-  const bool replaced = replaceRegularFile(path, source);
+  const bool replaced = replaceRegularFile(path, source, lock.handle != -1);
   if (!replaced) sweptFiles().erase(path);
   return replaced;
 }
 
-bool createFile(const std::string& path, const ContentSource& source) {
+bool createFile(const std::string& path, const ContentSource& source, const FolderLock& lock) {
   if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
   bool denied = false;
-  const std::string temporary = writeTemporary(path, source, denied);
+  const std::string temporary = writeTemporary(path, source, denied, lock.handle != -1);
   // Without MOVEFILE_REPLACE_EXISTING the move fails when anything has
   // appeared at `path` meanwhile.
   return !temporary.empty() && moveInto(temporary, path, 0);

@@ -67,6 +67,8 @@ TEST_F(CommandsTest, ToggleFlipsTheSelectedMarkAndTheFileFollows) {
   }
 }
 
+// Loading brings the selection into the list; should it ever lie outside
+// all the same, the commands on the selected entry check first.
 TEST_F(CommandsTest, SelectedEntryCommandsDoNothingOutsideTheList) {
   std::vector<int> marks(7, 0);
   marks[4] = 1;
@@ -76,7 +78,7 @@ TEST_F(CommandsTest, SelectedEntryCommandsDoNothingOutsideTheList) {
       ASSERT_TRUE(writeFile(marksPath(dir), marksText(dirNames, selection, marks)));
       browserState = BrowserState{};
       open(dir);
-      ASSERT_EQ(selection, browserState.selection);
+      browserState.selection = selection;
       const BrowserState before = browserState;
       runCommand(command);
       EXPECT_EQ(before.currentDirectory, browserState.currentDirectory);
@@ -113,7 +115,8 @@ TEST_F(CommandsTest, ClearMarksRewritesTheFileEvenWhenNothingIsMarked) {
     open(row.path);
     removeMarksFile(row.path);
     runCommand(Command::clearMarks);
-    const int selection = row.stored.empty() ? 2 : 3;
+    // 2 for a new file, brought into the list when there is none.
+    const int selection = !row.stored.empty() ? 3 : listed ? 2 : 0;
     EXPECT_EQ(marksText(names, selection, std::vector<int>(names.size(), 0)),
               marksFile(row.path));
     for (std::string_view line : browserState.displayLines) EXPECT_EQ(' ', line[0]) << line;

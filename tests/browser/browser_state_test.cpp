@@ -74,7 +74,7 @@ TEST_F(OpenDirectoryTest, EmptyDirectoryListsOnlyDotEntries) {
   openDirectory(at("empty").c_str(), state);
   EXPECT_EQ(state.entryNames, (Names{".", ".."}));
   EXPECT_EQ(state.displayLines, (Names{"  [.]", "  [..]"}));
-  EXPECT_EQ(state.selection, 2);  // outside the list: nothing is selected
+  EXPECT_EQ(state.selection, 1);  // 2 lay past the end: the last entry
 }
 
 TEST_F(OpenDirectoryTest, PathFormsNormaliseToOneDirectory) {
@@ -111,7 +111,7 @@ TEST_F(OpenDirectoryTest, MissingDirectoryShowsEmptyList) {
   EXPECT_TRUE(state.entryNames.empty());
   EXPECT_TRUE(state.displayLines.empty());
   EXPECT_TRUE(state.marks.empty());
-  EXPECT_EQ(state.selection, 2);
+  EXPECT_EQ(state.selection, 0);
 }
 
 TEST_F(OpenDirectoryTest, OddNamesAreListedAndShownUnchanged) {

@@ -75,7 +75,7 @@ TEST_F(MarksTest, MarksAndSelectionComeBackAfterLeavingAndInANewRun) {
     toggle(state, "my file.txt");
     state.selection = 4;
     openDirectory((dir + "/sub").c_str(), state);
-    EXPECT_EQ(state.selection, 2);
+    EXPECT_EQ(state.selection, 1);  // 2, on its last entry
     openDirectory((state.currentDirectory + "/..").c_str(), state);
     EXPECT_EQ(state.currentDirectory, dir);
     EXPECT_EQ(state.selection, 4);
@@ -129,7 +129,7 @@ TEST_F(MarksTest, DamagedFilesLoadWhatCanBeRead) {
       {"empty", "", {0, 0, 0}, 2},
       {"garbage", "lorem ipsum\n\x01\x02\xFF\n", {0, 0, 0}, 2},
       {"count only", "3\n", {0, 0, 0}, 2},
-      {"negative selection", "0\n-1\n\n", {0, 0, 0}, -1},
+      {"negative selection", "0\n-1\n\n", {0, 0, 0}, 0},
       {"short", "5\n0\n" + notes + " 1\n", {0, 0, 1}, 0},
       {"duplicate keys, later wins", "2\n1\n" + notes + " 1\n" + notes + " 0\n", {0, 0, 0}, 1},
       {"duplicate keys other way", "2\n1\n" + notes + " 0\n" + notes + " 1\n", {0, 0, 1}, 1},
@@ -154,6 +154,81 @@ TEST_F(MarksTest, DamagedFilesLoadWhatCanBeRead) {
     EXPECT_EQ(state.marks, row.marks);
     EXPECT_EQ(state.selection, row.selection);
     EXPECT_EQ(state.displayLines.size(), 3u);
+  }
+}
+
+// Whatever the file says, the loaded selection is an entry (or 0 with
+// none), the nearer end when it lay outside; the keys that act on the
+// selected entry then always have one.
+TEST_F(MarksTest, LoadedSelectionLiesWithinTheEntries) {
+  struct Row {
+    std::string what;
+    size_t entries;
+    std::string content;  // none: no marks file
+    int32_t selection;
+  };
+  const std::vector<Row> rows = {
+      {"last of 20 selected, 19 deleted since", 3, "20\n19\n\n", 2},
+      {"far past the end", 3, "3\n2147483647\n\n", 2},
+      {"damaged: the smallest integer", 3, "3\n-2147483648\n\n", 0},
+      {"one before the start", 3, "3\n-1\n\n", 0},
+      {"within the list, kept", 3, "3\n1\n\n", 1},
+      {"new directory, default 2 kept", 3, "", 2},
+      {"new directory of one entry", 1, "", 0},
+      {"no entries", 0, "0\n5\n\n", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    BrowserState state;
+    state.currentDirectory = at("listed-" + std::to_string(&row - rows.data()));
+    std::vector<std::string> names;
+    for (size_t i = 0; i < row.entries; ++i) names.push_back("entry-" + std::to_string(i));
+    state.entryNames = zub::StringList(names);
+    state.selection = 2;  // as openDirectory sets it
+    if (!row.content.empty()) writeMarksFile(state.currentDirectory, row.content);
+    loadMarks(state);
+    EXPECT_EQ(state.selection, row.selection);
+  }
+}
+
+// Two instances on one directory: each save keeps the marks the other
+// saved, and takes only the entries this instance changed; the selection
+// stored is the saving instance's own.
+TEST_F(MarksTest, TwoInstancesKeepEachOthersMarks) {
+  makeFile("d/a");
+  makeFile("d/b");
+  BrowserState first, second;
+  openDirectory(dir.c_str(), first);
+  openDirectory(dir.c_str(), second);
+  struct Row {
+    const char* what;
+    BrowserState* instance;
+    const char* entry;  // toggled; nullptr: every mark cleared
+    int32_t selection;
+    Marks file;  // ".", "..", "a", "b", "notes.txt" afterwards
+  };
+  const Row rows[] = {
+      {"first marks a", &first, "a", 2, {0, 0, 1, 0, 0}},
+      {"second marks b, keeps a", &second, "b", 3, {0, 0, 1, 1, 0}},
+      {"first marks notes.txt, keeps b", &first, "notes.txt", 4, {0, 0, 1, 1, 1}},
+      {"second unmarks a, which it saw marked", &second, "a", 1, {0, 0, 0, 1, 1}},
+      {"first clears all it saw", &first, nullptr, 0, {0, 0, 0, 0, 0}},
+      {"second marks a again", &second, "a", 2, {0, 0, 1, 0, 0}},
+  };
+  const std::vector<std::string> names = {".", "..", "a", "b", "notes.txt"};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    BrowserState& state = *row.instance;
+    state.selection = row.selection;
+    if (row.entry != nullptr) {
+      toggle(state, row.entry);
+    } else {
+      for (int32_t& mark : state.marks) mark = 0;
+      saveMarks(state);
+      loadMarks(state);
+    }
+    EXPECT_EQ(marksFileOf(dir), testing_support::marksText(names, row.selection, row.file));
+    EXPECT_EQ(state.marks, row.file);
   }
 }
 

@@ -230,6 +230,55 @@ TEST(ReplaceFile, SweepsAgainAfterAFailedSave) {
   EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"marks"}));
 }
 
+size_t fillNew(void*, uint64_t offset, char* out, size_t) {
+  if (offset != 0) return 0;
+  out[0] = 'n';
+  return 1;
+}
+
+// A writer killed while it held the folder's lock leaves its temporary
+// under the one fixed name: every later save under the lock removes it,
+// also in a run that has swept the folder already. A save without the
+// lock never does, since a locked writer may be filling it right now.
+TEST(ReplaceFile, UnderTheLockAKilledWritersTemporaryGoesAtEverySave) {
+  for (const bool locked : {true, false}) {
+    SCOPED_TRACE(locked ? "locked" : "not locked");
+    TempDir dir;
+    const std::string path = dir / "marks";
+    writeFile(path, "old");
+    ASSERT_TRUE(zub::replaceFile(path, "first"));  // this run's sweep
+    writeFile(dir / "marks.tmp-locked", "partial");
+    zub::FolderLock lock = locked ? zub::lockFolderOf(path) : zub::FolderLock();
+    ASSERT_EQ(lock.handle != -1, locked);
+    ASSERT_TRUE(zub::replaceFile(path, zub::ContentSource{fillNew, nullptr}, lock));
+    zub::unlockFolder(lock);
+    EXPECT_EQ(readFile(path), "n");
+    EXPECT_EQ(testing_support::fileExists(dir / "marks.tmp-locked"), !locked);
+  }
+}
+
+// The lock keeps a second process waiting, and no longer than a bounded
+// time: a holder that never lets go cannot stop a save for ever.
+TEST(FolderLock, IsExclusiveBetweenProcessesAndItsWaitIsBounded) {
+  TempDir dir;
+  const std::string path = dir / "marks";
+  zub::FolderLock held = zub::lockFolderOf(path);
+  ASSERT_NE(held.handle, -1);
+  const pid_t child = fork();
+  if (child == 0) {
+    zub::FolderLock other = zub::lockFolderOf(path);
+    _exit(other.handle == -1 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the second lock was taken";
+  zub::unlockFolder(held);
+  EXPECT_EQ(held.handle, -1);
+  zub::FolderLock again = zub::lockFolderOf(path);
+  EXPECT_NE(again.handle, -1);
+  zub::unlockFolder(again);
+}
+
 // As root the replacement is handed to the replaced file's owner and
 // group: a save under sudo with HOME kept leaves the user's file the user's.
 TEST(ReplaceFile, KeepsOwnerGroupAndMode) {
