@@ -110,9 +110,18 @@ void activateSelection() {
   }
 }
 
+namespace {
+bool quitting = false;
+}
+
 void quitBrowser() {
+  quitting = true;
   saveMarks(browserState);
   std::exit(0);
+}
+
+void onWindowClose() {
+  if (!quitting) quitBrowser();
 }
 
 void runCommand(Command command) {

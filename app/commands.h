@@ -64,5 +64,12 @@ void goToParent();
 void activateSelection();
 
 // Saves the marks and the selection of the current directory and ends the
-// process with status 0 through the normal exit path.
+// process with status 0 through the normal exit path. The one way out:
+// the quit keys, the window's close and the stop requests all end here
+// (app/close_requests.h).
 [[noreturn]] void quitBrowser();
+
+// The toolkit's close callback: quitBrowser(), unless the process is
+// already ending. The toolkit destroys its windows in its own exit handler
+// and calls this for each; a second exit from inside exit() is undefined.
+void onWindowClose();

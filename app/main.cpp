@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 
 #include "app/background.h"
+#include "app/close_requests.h"
 #include "app/commands.h"
 #include "app/entry.h"
 #include "app/frame.h"
@@ -49,6 +50,9 @@ int runBrowser(int argc, char** argv) {
 
   finishBackgroundWork();
   browserState.windowId = windowId;
+  // After the start-up thread: a stop request is then always handled on
+  // the event loop, never beside the first open.
+  watchCloseRequests();
   glutMainLoop();
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "tests/app/browser_session.h"
 
@@ -186,26 +187,41 @@ TEST_F(BrowserTest, AHeldKeyGivesOneCommand) {
   EXPECT_EQ(marked, readFile(marksPath(dir)));
 }
 
-TEST_F(BrowserTest, ClosingTheWindowEndsTheProgramWithoutASave) {
-  // On this path freeglut closes the display, and Mesa unloads its driver,
-  // before any exit handler of ours could run the leak check; the driver's
-  // allocations could then no longer be told apart. Leaks are checked on
-  // the quit paths and in the in-process tests.
+// Every way the program is told to stop ends it as the quit key does: the
+// selection moved since the last save is stored, and the status is 0.
+TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
+  // On these paths the toolkit may close the display, and Mesa unload its
+  // driver, before any exit handler of ours could run the leak check; the
+  // driver's allocations could then no longer be told apart. Leaks are
+  // checked on the quit key's path and in the in-process tests.
   if (const char* asan = std::getenv("ASAN_OPTIONS")) {
     extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
   }
-  startBrowser({dir});
-  ASSERT_TRUE(waitForSelection(2, 4));
-  type({"t"});
-  const std::string saved = marksOf(2, {0, 0, 1, 0, 0, 0, 0});
-  ASSERT_TRUE(waitForFile(marksPath(dir), saved));
-  type({"Down", "Down"});
-  ASSERT_TRUE(waitForSelection(4, 2));
-  ASSERT_TRUE(sendCloseRequest(x, window));
-  const int status = waitForBrowserExit();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
-  // The selection moved after the last save and is not stored.
-  EXPECT_EQ(saved, readFile(marksPath(dir)));
+  struct Row {
+    const char* what;
+    std::function<bool()> stop;
+  };
+  const Row rows[] = {
+      {"the window manager's close", [&] { return sendCloseRequest(x, window); }},
+      {"the window destroyed", [&] { return destroyWindow(x, window); }},
+      {"SIGTERM", [&] { return kill(browser, SIGTERM) == 0; }},
+      {"SIGHUP", [&] { return kill(browser, SIGHUP) == 0; }},
+      {"SIGINT", [&] { return kill(browser, SIGINT) == 0; }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    unlink(marksPath(dir).c_str());  // each row starts on a directory never shown
+    startBrowser({dir});
+    ASSERT_TRUE(waitForSelection(2, 4));
+    type({"t"});
+    ASSERT_TRUE(waitForFile(marksPath(dir), marksOf(2, {0, 0, 1, 0, 0, 0, 0})));
+    type({"Down", "Down"});
+    ASSERT_TRUE(waitForSelection(4, 2));
+    ASSERT_TRUE(row.stop());
+    const int status = waitForBrowserExit();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    EXPECT_EQ(marksOf(4, {0, 0, 1, 0, 0, 0, 0}), readFile(marksPath(dir)));
+  }
 }
 
 TEST_F(BrowserTest, AFirstArgumentThatIsAlsoAToolkitOptionIsTheDirectory) {

@@ -229,6 +229,12 @@ bool sendCloseRequest(XClient& client, unsigned long window) {
   return syncOk(d) && sent != 0;
 }
 
+bool destroyWindow(XClient& client, unsigned long window) {
+  Display* d = dpy(client);
+  XDestroyWindow(d, window);
+  return syncOk(d);
+}
+
 bool writePpm(const Screenshot& shot, const std::string& path) {
   std::ofstream out(path, std::ios::binary);
   out << "P6\n" << shot.width << " " << shot.height << "\n255\n";

@@ -77,6 +77,9 @@ bool resizeWindow(XClient& client, unsigned long window, int width, int height);
 // window manager sends when the user closes a window.
 bool sendCloseRequest(XClient& client, unsigned long window);
 
+// Destroys `window` under its client, as xdotool windowclose does.
+bool destroyWindow(XClient& client, unsigned long window);
+
 // Writes `shot` as a binary PPM (for a look at a failing screen).
 bool writePpm(const Screenshot& shot, const std::string& path);
 
