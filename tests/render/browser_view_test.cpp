@@ -167,15 +167,97 @@ TEST_F(BrowserViewTest, FramePlacesTheListAroundTheAnchor) {
   }
 }
 
+void setLine(BrowserState& s, int index, const std::string& text) {
+  std::vector<std::string> lines = s.displayLines.toVector();
+  lines[static_cast<size_t>(index)] = text;
+  s.displayLines = zub::StringList(lines);
+}
+
+// Line feeds and carriage returns draw their own cells (arrows) on the
+// entry's row. Each row draws one frame with `text` as entry `line`'s
+// display line (or, for line -1, as the title) and one with its line feeds
+// and carriage returns made blanks: the two may differ only inside those
+// cells, where the first shows the line's colour, so no neighbouring row,
+// nor any later cell of the same line, moves or is overdrawn.
+TEST_F(BrowserViewTest, LineFeedAndCarriageReturnShowAsCellsOnTheirOwnRow) {
+  struct Row {
+    const char* what;
+    int line;  // -1: the title
+    std::string text;
+  };
+  const int32_t selection = 2;
+  const Row rows[] = {
+      {"a name over the selected entry below it", 1, "  nl\n[Documents]"},
+      {"the selected entry over the one below", 2, "  nl\n[Documents]"},
+      {"carriage return back over the name's start", 3, "* secret\r  other"},
+      {"line feed last, CR LF, and one first", 0, "  \nx\r\n y\n"},
+      {"the title over the list", -1, "/home/ada/nl\n[Documents]"},
+      {"the title's carriage return", -1, "/home/ada\r/etc"},
+  };
+  const int w = 640, h = 400;
+  const int anchor = static_cast<int>(anchorLine(h));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const auto frameWith = [&](const std::string& text) {
+      BrowserState s = stateWith(5, selection, w, h);
+      if (row.line < 0)
+        s.currentDirectory = text;
+      else
+        setLine(s, row.line, text);
+      Canvas canvas = makeCanvas(w, h);
+      startFrame(canvas, w, h);
+      drawBrowser(s);
+      const Picture p = readPicture(canvas);
+      freeCanvas(canvas);
+      return p;
+    };
+    std::string blanked = row.text;
+    std::vector<int> cells;  // x of each line feed's or carriage return's cell
+    const int x0 = row.line < 0 ? 0 : 32;
+    for (size_t c = 0; c < blanked.size(); ++c)
+      if (blanked[c] == '\n' || blanked[c] == '\r') {
+        blanked[c] = ' ';
+        cells.push_back(x0 + 32 * static_cast<int>(c));
+      }
+    const int y = row.line < 0 ? h - 32 : anchor + 32 * (selection - row.line);
+    const Picture drawn = frameWith(row.text);
+    const Picture blank = frameWith(blanked);
+
+    const auto ink = row.line < 0 ? isCyan : row.line == selection ? isRed : isWhite;
+    // Which cell, shadow and a pixel to spare included, holds a pixel; -1
+    // for none.
+    const auto cellAt = [&](int px, int py) {
+      for (size_t k = 0; k < cells.size(); ++k)
+        if (px >= cells[k] - 2 && px < cells[k] + 34 && py >= y - 2 && py < y + 34) return static_cast<int>(k);
+      return -1;
+    };
+    std::vector<int> inked(cells.size(), 0);
+    int moved = 0, blankInk = 0;
+    std::string firstMoved;
+    for (int py = 0; py < h; ++py)
+      for (int px = 0; px < w; ++px) {
+        const Rgba a = drawn.at(px, py), b = blank.at(px, py);
+        const int cell = cellAt(px, py);
+        if (cell >= 0) {
+          inked[static_cast<size_t>(cell)] += ink(a);
+          blankInk += ink(b);
+        } else if ((a.r != b.r || a.g != b.g || a.b != b.b) && moved++ == 0) {
+          firstMoved = std::to_string(px) + "," + std::to_string(py);
+        }
+      }
+    EXPECT_EQ(moved, 0) << "pixels outside the cells changed, the first at " << firstMoved;
+    EXPECT_EQ(blankInk, 0);
+    for (size_t k = 0; k < cells.size(); ++k) EXPECT_GT(inked[k], 20) << "no cell shown at x " << cells[k];
+  }
+}
+
 // A change for the table below: entry `index` shows "0top" and 45 more
 // rows below it, as a name holding line feeds does.
 std::function<void(BrowserState&)> withRowsBelow(int index) {
   return [index](BrowserState& s) {
-    std::vector<std::string> lines = s.displayLines.toVector();
-    std::string& line = lines[static_cast<size_t>(index)];
-    line = "  0top";
+    std::string line = "  0top";
     for (int row = 1; row <= 45; ++row) line += "\n" + std::to_string(row);
-    s.displayLines = zub::StringList(lines);
+    setLine(s, index, line);
     findMultiRowLines(s);
   };
 }
