@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 #include "render/browser_view_internal.h"
@@ -59,21 +58,11 @@ void drawEveryLine(const BrowserState& state, float anchor) {
   }
 }
 
-// How many rows line `i` covers: its own and one more per line feed,
-// which text drawing moves down a row.
-std::size_t rowsOf(const BrowserState& state, std::size_t i) {
-  if (i >= state.displayLines.size()) return 1;
-  const std::string_view line = state.displayLines[i];
-  return 1 + static_cast<std::size_t>(std::count(line.begin(), line.end(), '\n'));
-}
-
 // The same picture as drawEveryLine(), sending only what can show.
 //
 // A line whose cells, shadow included, lie wholly above or below the
-// window produces no fragment at all, so leaving it out changes nothing.
-// Most lines cover one row; a line with line feeds covers more rows below
-// its own, so such a line above the window (state.multiRowLines lists
-// them) is sent when its last row can reach the window.
+// window produces no fragment at all, so leaving it out changes nothing;
+// text drawing keeps every line on its one row, line feeds included.
 //
 // The marker is another matter: drawEveryLine() paints it once per entry,
 // and painting a glyph again over itself does change its smoothed edge
@@ -91,10 +80,10 @@ void drawVisibleLines(const BrowserState& state, float anchor) {
   const std::size_t count = state.entryNames.size();
   const double height = state.viewHeight;
   const double selection = state.selection;
-  // Line i's own row spans y .. y + 32 + shadow with
-  // y = anchor + 32 (selection - i); it can touch the window 0 .. height
-  // only for i strictly between these bounds. One more line on either side
-  // keeps rounding out of the question.
+  // Line i spans y .. y + 32 + shadow with y = anchor + 32 (selection - i);
+  // it can touch the window 0 .. height only for i strictly between these
+  // bounds. One more line on either side keeps rounding out of the
+  // question.
   const double low = std::floor(selection - (height - anchor) / kLineHeight) - 1.0;
   const double high =
       std::ceil(selection + (anchor + kLineHeight + kLineShadow) / kLineHeight) + 1.0;
@@ -115,20 +104,9 @@ void drawVisibleLines(const BrowserState& state, float anchor) {
     markersOwed = 0;
     drawLine(state, i, anchor);
   };
-  std::size_t next = 0;  // the first line not yet sent or passed over
-  for (const uint32_t i : state.multiRowLines) {
-    if (i >= begin || i < next) continue;
-    // Its last row, one row to spare, against the window's top.
-    const double y = static_cast<double>(anchor) +
-                     32.0 * (selection - static_cast<double>(i) - static_cast<double>(rowsOf(state, i)));
-    if (y >= height) continue;
-    markersOwed += i - next;
-    send(i);
-    next = i + 1;
-  }
-  markersOwed += begin - std::min(next, begin);
-  for (std::size_t i = std::max(next, begin); i < end; ++i) send(i);
-  markersOwed += count - std::max(end, next);
+  markersOwed += begin;
+  for (std::size_t i = begin; i < end; ++i) send(i);
+  markersOwed += count - end;
   drawMarkerPasses(anchor, std::min(markersOwed, kMarkerSettlePasses));
 }
 
