@@ -85,6 +85,10 @@ done
 check "DESTDIR holds exactly the table's files" \
   diff <(cd "$dest" && find . -type f -printf '%P\n' | sort) <(echo "$expected_list")
 
+copyright="$dest/usr/share/doc/orchard-menu/copyright"
+for notice in "Released under the MIT licence" "GCC RUNTIME LIBRARY EXCEPTION" "Bitstream Vera is a trademark"; do
+  check "the copyright file carries [$notice]" grep -qF "$notice" "$copyright"
+done
 check "desktop-file-validate" desktop-file-validate "$dest/usr/share/applications/orchard-menu.desktop"
 metainfo="$dest/usr/share/metainfo/menu.orchard.orchard_menu.metainfo.xml"
 check "appstreamcli validate --no-net --pedantic on the metainfo" \
