@@ -127,9 +127,11 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 command -v wixl >/dev/null || { echo "wixl is missing: the installer cannot be made" >&2; exit 1; }
 msi=$(realpath -m "$build/orchard-menu-$version-x64.msi")
 rm -f "$msi"
-wixl -a x64 -o "$msi" -D Version="$version" -D ProgramFile="$dist/orchard-menu.exe" \
-  -D IconFile="$build/app/app-icon.ico" \
-  -D LicenceFile="$dist/LICENSE.txt" -D NoticesFile="$dist/THIRD-PARTY-NOTICES.txt" \
+# wixl finds sources only by paths relative to the working directory.
+from_here=$(realpath -m --relative-to="$repo" "$dist")
+wixl -a x64 -o "$msi" -D Version="$version" -D ProgramFile="$from_here/orchard-menu.exe" \
+  -D IconFile="$from_here/../app/app-icon.ico" \
+  -D LicenceFile="$from_here/LICENSE.txt" -D NoticesFile="$from_here/THIRD-PARTY-NOTICES.txt" \
   packaging/windows/orchard-menu.wxs
 [[ -s $msi ]] || { echo "wixl made no installer" >&2; exit 1; }
 
