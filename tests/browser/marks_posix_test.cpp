@@ -263,6 +263,78 @@ TEST_F(MarksTest, MarksThatCannotBeSavedAnywhereAreToldOncePerDirectory) {
   EXPECT_NE(told.substr(firstEnd).find(at("e")), std::string::npos) << told;
 }
 
+// Run as root with another user's HOME (sudo -E), the browser works on
+// that user's marks as the user would: it reads them, replaces them keeping
+// owner, group and mode, makes the folder and new files as that user, and
+// follows no link of the user's. Nothing of root's is left among them.
+TEST_F(MarksTest, RootWithAUsersHomeWorksAsThatUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root";
+  const std::string user = "4242:4343";
+  ASSERT_EQ(chown(home.c_str(), 4242, 4343), 0);
+  const std::string folder = testing_support::marksFolder(home);
+
+  makeDir("e");
+  BrowserState fresh;
+  openDirectory(at("e").c_str(), fresh);
+  fresh.marks[0] = 1;
+  saveMarks(fresh);
+  EXPECT_EQ(ownerAndMode(folder), user + " 700");
+  EXPECT_EQ(ownerAndMode(marksPathOf(at("e"))).substr(0, user.size()), user);
+
+  const std::vector<std::string> names = {".", "..", "notes.txt"};
+  writeMarksFile(dir, testing_support::marksText(names, 1, {0, 0, 1}));
+  ASSERT_EQ(chown(marksPathOf(dir).c_str(), 4242, 4343), 0);
+  ASSERT_EQ(chmod(marksPathOf(dir).c_str(), 0640), 0);
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  EXPECT_EQ(state.marks, Marks({0, 0, 1}));
+  EXPECT_EQ(state.selection, 1);
+  toggle(state, "notes.txt");
+  EXPECT_EQ(state.marks[2], 0);
+  EXPECT_EQ(marksFileOf(dir), testing_support::marksText(names, 1, {0, 0, 0}));
+  EXPECT_EQ(ownerAndMode(marksPathOf(dir)), user + " 640");
+
+  makeDir("f");
+  const std::string target = at("target");
+  ASSERT_TRUE(testing_support::writeFile(target, "root's"));
+  ASSERT_EQ(symlink(target.c_str(), marksPathOf(at("f")).c_str()), 0);
+  ASSERT_EQ(lchown(marksPathOf(at("f")).c_str(), 4242, 4343), 0);
+  BrowserState linked;
+  openDirectory(at("f").c_str(), linked);
+  linked.marks[0] = 1;
+  saveMarks(linked);
+  EXPECT_EQ(testing_support::readFile(target), "root's");
+
+  for (const std::string& name : testing_support::namesIn(folder)) {
+    EXPECT_EQ(ownerAndMode(folder + "/" + name).substr(0, user.size()), user) << name;
+  }
+}
+
+// A marks file of a group the user is not in: the replacement keeps owner
+// and mode, takes the user's group, and the save goes through.
+TEST_F(MarksTest, AGroupThatCannotBeKeptDoesNotStopTheSave) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file a group its owner is not in needs root";
+  const std::vector<std::string> names = {".", "..", "notes.txt"};
+  writeMarksFile(dir, testing_support::marksText(names, 2, {0, 0, 1}));
+  ASSERT_TRUE(testing_support::giveToCheckUser(testing_support::marksFolder(home)));
+  ASSERT_EQ(chown(marksPathOf(dir).c_str(), 65534, 4343), 0);
+  ASSERT_EQ(chmod(marksPathOf(dir).c_str(), 0644), 0);
+  const std::string d = dir;
+  const testing_support::ChildCheck check = testing_support::runUnprivileged([&](std::string& out) {
+    BrowserState state;
+    openDirectory(d.c_str(), state);
+    out = std::to_string(state.marks[2]);
+    state.marks[2] = 0;
+    saveMarks(state);
+    loadMarks(state);
+    out += " " + std::to_string(state.marks[2]);
+  });
+  ASSERT_TRUE(check.ran) << check.output;
+  EXPECT_EQ(check.output, "1 0");
+  EXPECT_EQ(marksFileOf(dir), testing_support::marksText(names, 2, {0, 0, 0}));
+  EXPECT_EQ(ownerAndMode(marksPathOf(dir)), "65534:65534 644");
+}
+
 // On Linux a backslash is part of a name: such a directory opens as
 // itself, never as the path its backslashes would spell on Windows.
 TEST_F(MarksTest, BackslashesInDirectoryNamesAreNameBytes) {
