@@ -284,6 +284,11 @@ TEST_F(TrustFixture, AnotherUsersFilesLinksAndFoldersArePassedOver) {
 
   ASSERT_EQ(chown(path.c_str(), otherUser, otherUser), 0);
   EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), "");
+  FILE* stream = zub::openSettingsFile("F", "w");
+  EXPECT_TRUE(isOpenOn(stream, fallback));
+  if (stream != nullptr) std::fclose(stream);
+  EXPECT_EQ(testing_support::readFile(path), "3\n2\n\n");
+  removeFallback();
   ASSERT_EQ(chown(path.c_str(), 0, 0), 0);
 
   ASSERT_EQ(chown(folder.c_str(), otherUser, otherUser), 0);
@@ -296,7 +301,7 @@ TEST_F(TrustFixture, AnotherUsersFilesLinksAndFoldersArePassedOver) {
   ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
   ASSERT_EQ(lchown(path.c_str(), otherUser, otherUser), 0);
   EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), "");
-  FILE* stream = zub::openSettingsFile("F", "w");
+  stream = zub::openSettingsFile("F", "w");
   EXPECT_TRUE(isOpenOn(stream, fallback));
   if (stream != nullptr) std::fclose(stream);
   EXPECT_EQ(testing_support::readFile(target), "mine");
