@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "browser/browser_state.h"
@@ -204,6 +205,28 @@ size_t fillMarks(void* context, uint64_t offset, char* out, size_t capacity) {
   return static_cast<size_t>(out - start);
 }
 
+// Says on standard error, once per directory and run, that the marks of
+// `directory` are not saved and why: the screen keeps showing them, so
+// this line is the only sign that they will be gone next time. Control
+// bytes are written as \xHH, so that a name cannot make it two lines.
+void tellNotSaved(const std::string& directory, const std::string& reason) {
+  static std::unordered_set<std::string> told;
+  if (!told.insert(directory).second) return;
+  std::string line = "orchard-menu: the marks of " + directory + " cannot be saved: " + reason;
+  std::string shown;
+  for (const char c : line) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+      continue;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+    shown += escaped;
+  }
+  std::fprintf(stderr, "%s\n", shown.c_str());
+}
+
 }  // namespace
 
 void saveMarks(BrowserState& state) {
@@ -212,9 +235,11 @@ void saveMarks(BrowserState& state) {
 
   const zub::SettingsLocation location =
       zub::locateSettingsFile(zub::digestHex(state.currentDirectory).c_str());
+  if (location.path.empty()) return tellNotSaved(state.currentDirectory, location.problem);
   // A marks file the user may not write stays as it is; the load that
   // follows a change then shows what the file still says.
-  if (location.exists && !zub::isWritableFile(location.path.c_str())) return;
+  if (!zub::isWritableFile(location.path.c_str()))
+    return tellNotSaved(state.currentDirectory, location.path + " may not be written");
 
   // Written whole beside the old file and moved over it, so a crash, a
   // kill or a full disk leaves the previous marks whole. The lines are
@@ -222,8 +247,8 @@ void saveMarks(BrowserState& state) {
   // largest directory costs no more memory than one in the smallest.
   MarksContent content{&state, state.entryNames.size(), 0};
   const zub::ContentSource source{fillMarks, &content};
-  if (location.exists) zub::replaceFile(location.path, source);
-  else zub::createFile(location.path, source);
+  if (!zub::replaceFile(location.path, source))
+    tellNotSaved(state.currentDirectory, "writing " + location.path + " failed");
 }
 
 void loadMarks(BrowserState& state) {
