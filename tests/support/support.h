@@ -11,6 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "zub/string_list.h"
+
+// Whole lists compared element by element, for EXPECT_EQ: the program
+// itself never compares lists. In zub, where argument lookup finds them.
+namespace zub {
+bool operator==(const StringList& a, const StringList& b);
+bool operator==(const StringList& a, const std::vector<std::string>& b);
+bool operator==(const std::vector<std::string>& a, const StringList& b);
+}  // namespace zub
+
 namespace testing_support {
 
 // A fresh folder under the system's temporary folder ($TMPDIR when set),
