@@ -51,20 +51,6 @@ class BrowserViewTest : public ::testing::Test {
   }
 };
 
-TEST(AnchorLine, HalfTheHeightLessTwentyTruncatedTowardZero) {
-  struct Row {
-    float height, anchor;
-  };
-  const Row rows[] = {
-      {1080, 520}, {1081, 520}, {1079, 519}, {25, -7}, {39, 0}, {41, 0},
-      {0, -20},    {1, -19},    {2000.5f, 980}, {-10, -25},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.height);
-    EXPECT_EQ(anchorLine(row.height), row.anchor);
-  }
-}
-
 TEST_F(BrowserViewTest, GradientBandRunsFromColourAToColourBAcrossItsWidth) {
   Canvas canvas = makeCanvas(100, 200);
   startFrame(canvas, 100, 200);
@@ -87,7 +73,24 @@ TEST_F(BrowserViewTest, GradientBandRunsFromColourAToColourBAcrossItsWidth) {
   freeCanvas(canvas);
 }
 
-// Where the ink of one frame lies, line by line.
+// The list as the plain loop draws it: the marker and the line of every
+// entry, however far outside the window.
+void drawEveryLine(const BrowserState& state, float anchor) {
+  for (std::size_t i = 0; i < state.entryNames.size(); ++i) {
+    drawMarker(anchor);
+    drawLine(state, i, anchor);
+  }
+}
+
+// The list drawn around the anchor a test gives rather than the one the
+// frame computes.
+float givenAnchor = 0;
+void drawEveryLineAroundGivenAnchor(const BrowserState& state, float) {
+  drawEveryLine(state, givenAnchor);
+}
+
+// Where the ink of one frame lies, line by line; the frame is, pixel for
+// pixel, the list drawn around the row's anchor.
 TEST_F(BrowserViewTest, FramePlacesTheListAroundTheAnchor) {
   struct Row {
     const char* name;
@@ -108,14 +111,20 @@ TEST_F(BrowserViewTest, FramePlacesTheListAroundTheAnchor) {
       {"short window, lines run out at the bottom", 200, 6, 0, 80, 80, {48, 16, -16, -48, -80}},
       {"lines under the title bar are covered", 200, 6, 5, 80, 80, {112, 144, 176, 208, 240}},
       {"the bar covers a window 25 high", 25, 3, 0, -7, INT_MIN, {}},
+      {"39 high: half the height less 20 rounds toward zero", 39, 3, 0, 0, 0, {-32, -64}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const int w = 1920, h = static_cast<int>(row.height);
+    const BrowserState state = stateWith(row.entries, row.selection, w, row.height);
     Canvas canvas = makeCanvas(w, h);
     startFrame(canvas, w, row.height);
-    drawBrowser(stateWith(row.entries, row.selection, w, row.height));
+    drawBrowser(state);
     const Picture p = readPicture(canvas);
+    givenAnchor = static_cast<float>(row.anchor);
+    startFrame(canvas, w, row.height);
+    drawBrowserFrame(state, drawEveryLineAroundGivenAnchor);
+    EXPECT_EQ(firstDifference(readPicture(canvas), p), "") << "not drawn around y " << row.anchor;
     freeCanvas(canvas);
 
     const int barBottom = h - 32;
@@ -152,7 +161,7 @@ TEST_F(BrowserViewTest, FramePlacesTheListAroundTheAnchor) {
         EXPECT_TRUE(placed) << "white at " << x << "," << y;
       }
     EXPECT_EQ(redCount > 0, row.red != INT_MIN);
-    EXPECT_EQ(markerCount > 0, row.entries > 0 && row.anchor + 32 <= barBottom);
+    EXPECT_EQ(markerCount > 0, row.entries > 0 && row.anchor < barBottom);
     EXPECT_GT(cyanCount, 0) << "no title";
     for (size_t i = 0; i < row.white.size(); ++i) {
       if (row.white[i] >= 0 && row.white[i] + 32 <= barBottom) {
@@ -259,15 +268,6 @@ std::function<void(BrowserState&)> withRowsBelow(int index) {
     for (int row = 1; row <= 45; ++row) line += "\n" + std::to_string(row);
     setLine(s, index, line);
   };
-}
-
-// The list as the plain loop draws it: the marker and the line of every
-// entry, however far outside the window.
-void drawEveryLine(const BrowserState& state, float anchor) {
-  for (std::size_t i = 0; i < state.entryNames.size(); ++i) {
-    drawMarker(anchor);
-    drawLine(state, i, anchor);
-  }
 }
 
 // The frame with only the visible lines sent must be the frame with every
