@@ -14,19 +14,6 @@
 
 namespace fs = std::filesystem;
 
-namespace zub {
-namespace {
-template <typename List>
-bool sameElements(const StringList& a, const List& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
-}
-}  // namespace
-
-bool operator==(const StringList& a, const StringList& b) { return sameElements(a, b); }
-bool operator==(const StringList& a, const std::vector<std::string>& b) { return sameElements(a, b); }
-bool operator==(const std::vector<std::string>& a, const StringList& b) { return sameElements(b, a); }
-}  // namespace zub
-
 namespace testing_support {
 
 TempDir::TempDir() {

@@ -4,6 +4,7 @@
 // Child processes and launch records are in tests/support/process.h.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -16,9 +17,11 @@
 // Whole lists compared element by element, for EXPECT_EQ: the program
 // itself never compares lists. In zub, where argument lookup finds them.
 namespace zub {
-bool operator==(const StringList& a, const StringList& b);
-bool operator==(const StringList& a, const std::vector<std::string>& b);
-bool operator==(const std::vector<std::string>& a, const StringList& b);
+template <typename List>
+bool operator==(const StringList& a, const List& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+inline bool operator==(const std::vector<std::string>& a, const StringList& b) { return b == a; }
 }  // namespace zub
 
 namespace testing_support {
