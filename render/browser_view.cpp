@@ -18,9 +18,26 @@ const float kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 constexpr float kLineHeight = 32.0f;
 constexpr float kLineShadow = 1.0f;
 
+}  // namespace
+
 void drawMarker(float anchor) {
   drawShadowedText("> ", 1.0f, 1.0f, 1.0f, 0.0f, anchor, kLineShadow);
 }
+
+void drawLine(const BrowserState& state, std::size_t i, float anchor) {
+  // In double so that a selection far from i cannot overflow, rounded to
+  // float once.
+  const double y = static_cast<double>(anchor) +
+                   32.0 * (static_cast<double>(state.selection) - static_cast<double>(i));
+  const bool selected = state.selection >= 0 && static_cast<std::size_t>(state.selection) == i;
+  const float other = selected ? 0.0f : 1.0f;
+  // One line per entry is what the browser keeps; should a line be
+  // missing, the entry still gets its row, empty.
+  const char* text = i < state.displayLines.size() ? state.displayLines[i].data() : "";
+  drawShadowedText(text, 1.0f, other, other, 32.0f, static_cast<float>(y), kLineShadow);
+}
+
+namespace {
 
 // drawMarker() `passes` times. After the first, the text state each pass
 // would set again is already set, and nothing between the passes changes
@@ -38,33 +55,14 @@ void drawMarkerPasses(float anchor, std::size_t passes) {
   }
 }
 
-void drawLine(const BrowserState& state, std::size_t i, float anchor) {
-  // In double so that a selection far from i cannot overflow, rounded to
-  // float once.
-  const double y = static_cast<double>(anchor) +
-                   32.0 * (static_cast<double>(state.selection) - static_cast<double>(i));
-  const bool selected = state.selection >= 0 && static_cast<std::size_t>(state.selection) == i;
-  const float other = selected ? 0.0f : 1.0f;
-  // One line per entry is what the browser keeps; should a line be
-  // missing, the entry still gets its row, empty.
-  const char* text = i < state.displayLines.size() ? state.displayLines[i].data() : "";
-  drawShadowedText(text, 1.0f, other, other, 32.0f, static_cast<float>(y), kLineShadow);
-}
-
-void drawEveryLine(const BrowserState& state, float anchor) {
-  for (std::size_t i = 0; i < state.entryNames.size(); ++i) {
-    drawMarker(anchor);
-    drawLine(state, i, anchor);
-  }
-}
-
-// The same picture as drawEveryLine(), sending only what can show.
+// The picture of drawMarker() and drawLine() for every entry in turn,
+// sending only what can show.
 //
 // A line whose cells, shadow included, lie wholly above or below the
 // window produces no fragment at all, so leaving it out changes nothing;
 // text drawing keeps every line on its one row, line feeds included.
 //
-// The marker is another matter: drawEveryLine() paints it once per entry,
+// The marker is another matter: every entry in turn paints it once each,
 // and painting a glyph again over itself does change its smoothed edge
 // pixels, which drift toward the marker's colours with every pass. The
 // drift stops, though: blending is a fixed, monotone function of each
@@ -72,8 +70,8 @@ void drawEveryLine(const BrowserState& state, float anchor) {
 // leaves them alone, every later pass does too; and since the alpha test
 // passes only fragments with alpha above 0.25, each pass closes at least a
 // quarter of the remaining distance, which in 8-bit channels leaves nothing
-// to move after a few dozen passes. So wherever drawEveryLine() paints the
-// marker many times in a row between two lines that show (or before the
+// to move after a few dozen passes. So wherever the whole list would paint
+// the marker many times in a row between two lines that show (or before the
 // first, or after the last), kMarkerSettlePasses passes stand in for any
 // number of them.
 void drawVisibleLines(const BrowserState& state, float anchor) {
@@ -151,15 +149,12 @@ void drawGradientBand(const float colourA[4], const float colourB[4],
   glEnd();
 }
 
-void drawBrowserFrame(const BrowserState& state, ListDrawing mode) {
+void drawBrowserFrame(const BrowserState& state, ListDrawer drawList) {
   drawGradientBand(kNavy, kBlack, state.viewHeight, 0.0f, state.viewWidth);
   glDisable(GL_DEPTH_TEST);
 
   const float anchor = anchorLine(state.viewHeight);
-  if (mode == ListDrawing::everyLine)
-    drawEveryLine(state, anchor);
-  else
-    drawVisibleLines(state, anchor);
+  drawList(state, anchor);
 
   drawGradientBand(kNavy, kNavy, state.viewHeight, state.viewHeight - 32.0f, state.viewWidth);
   drawShadowedText(state.currentDirectory.c_str(), 0.0f, 1.0f, 1.0f, 0.0f,
@@ -167,5 +162,5 @@ void drawBrowserFrame(const BrowserState& state, ListDrawing mode) {
 }
 
 void drawBrowser(const BrowserState& state) {
-  drawBrowserFrame(state, ListDrawing::visibleOnly);
+  drawBrowserFrame(state, drawVisibleLines);
 }

