@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "browser/entry_status.h"
@@ -16,10 +15,6 @@ namespace {
 // How many elements ahead a pass in display order asks for the names:
 // their characters lie in listing order, far apart.
 constexpr size_t kPrefetchAhead = 16;
-
-bool holdsLineFeed(std::string_view text) {
-  return std::memchr(text.data(), '\n', text.size()) != nullptr;
-}
 
 // ASCII-only folding, so that names in any 8-bit code page sort the same
 // way everywhere; bytes 0x80-0xFF keep their value and sort last.
@@ -89,13 +84,9 @@ void buildLinesWith(BrowserState& state, std::vector<char> isDirectory) {
   // again, so nothing is allocated.
   state.displayLines.clear();
   state.displayLines.reserve(count, state.entryNames.characters() + 4 * count);
-  state.multiRowLines.clear();
   for (size_t i = 0; i < count; ++i) {
     if (i + kPrefetchAhead < count) state.entryNames.prefetch(i + kPrefetchAhead);
     const std::string_view name = state.entryNames[i];
-    // The line holds a line feed exactly when the name does; asked while
-    // the name is at hand rather than in a second pass over the lines.
-    if (holdsLineFeed(name)) state.multiRowLines.push_back(static_cast<uint32_t>(i));
     const std::string_view mark = (i < state.marks.size() && state.marks[i] != 0) ? "* " : "  ";
     if (isDirectory[i])
       state.displayLines.pushJoined({mark, "[", name, "]"});
@@ -103,12 +94,6 @@ void buildLinesWith(BrowserState& state, std::vector<char> isDirectory) {
       state.displayLines.pushJoined({mark, name});
   }
   state.entryWasDirectory = std::move(isDirectory);
-}
-
-void findMultiRowLines(BrowserState& state) {
-  state.multiRowLines.clear();
-  for (size_t i = 0; i < state.displayLines.size(); ++i)
-    if (holdsLineFeed(state.displayLines[i])) state.multiRowLines.push_back(static_cast<uint32_t>(i));
 }
 
 void buildLines(BrowserState& state) {

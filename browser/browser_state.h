@@ -51,11 +51,6 @@ struct BrowserState {
   // written the file since: its marks are kept for every other entry.
   std::vector<int32_t> marksOnDisk;
   zub::FileStamp marksFileStamp;
-  // Indices of the display lines that hold a line feed, ascending. Such a
-  // line draws rows below its own, which can reach the window when its
-  // own row cannot; the drawing looks here instead of at every line.
-  // Kept with displayLines by buildLines() (findMultiRowLines()).
-  std::vector<uint32_t> multiRowLines;
 };
 
 // The program's one browser.
@@ -72,9 +67,6 @@ void openDirectory(const char* path, BrowserState& state);
 // "* " or two blanks, then the name, in brackets for a directory.
 // marks must be at least as long as entryNames.
 void buildLines(BrowserState& state);
-
-// Sets state.multiRowLines from state.displayLines.
-void findMultiRowLines(BrowserState& state);
 
 // Writes the marks file of state.currentDirectory (entry count, selection,
 // one "KEY mark" line per entry, an empty line). Keeps the old file when

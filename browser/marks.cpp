@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -284,6 +285,28 @@ size_t fillMarks(void* context, uint64_t offset, char* out, size_t capacity) {
   return static_cast<size_t>(out - start);
 }
 
+// Says on standard error, once per directory and run, that the marks of
+// `directory` are not saved and why: the screen keeps showing them, so
+// this line is the only sign that they will be gone next time. Control
+// bytes are written as \xHH, so that a name cannot make it two lines.
+void tellNotSaved(const std::string& directory, const std::string& reason) {
+  static std::unordered_set<std::string> told;
+  if (!told.insert(directory).second) return;
+  std::string line = "orchard-menu: the marks of " + directory + " cannot be saved: " + reason;
+  std::string shown;
+  for (const char c : line) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+      continue;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+    shown += escaped;
+  }
+  std::fprintf(stderr, "%s\n", shown.c_str());
+}
+
 }  // namespace
 
 void saveMarks(BrowserState& state) {
@@ -292,21 +315,16 @@ void saveMarks(BrowserState& state) {
   state.marks.resize(state.entryNames.size(), 0);
 
   const std::string fileKey = zub::digestHex(state.currentDirectory);
-  zub::SettingsLocation location = zub::locateSettingsFile(fileKey.c_str());
+  const zub::SettingsLocation location = zub::locateSettingsFile(fileKey.c_str());
+  if (location.path.empty()) return tellNotSaved(state.currentDirectory, location.problem);
   // A marks file the user may not write stays as it is; the load that
   // follows a change then shows what the file still says.
-  if (location.exists && !zub::isWritableFile(location.path.c_str())) return;
+  if (!zub::isWritableFile(location.path.c_str()))
+    return tellNotSaved(state.currentDirectory, location.path + " may not be written");
 
-  // Read, merge and write take turns with other instances; one may have
-  // made the file while this one waited.
+  // Read, merge and write take turns with other instances.
   zub::FolderLock lock = zub::lockFolderOf(location.path);
-  if (!location.exists) location = zub::locateSettingsFile(fileKey.c_str());
-  if (location.exists && zub::isWritableFile(location.path.c_str())) {
-    takeOthersMarks(state, fileKey, location.path);
-  } else if (location.exists) {
-    zub::unlockFolder(lock);
-    return;
-  }
+  takeOthersMarks(state, fileKey, location.path);
 
   // Written whole beside the old file and moved over it, so a crash, a
   // kill or a full disk leaves the previous marks whole. The lines are
@@ -314,11 +332,11 @@ void saveMarks(BrowserState& state) {
   // largest directory costs no more memory than one in the smallest.
   MarksContent content{&state, state.entryNames.size(), 0};
   const zub::ContentSource source{fillMarks, &content};
-  const bool written = location.exists ? zub::replaceFile(location.path, source, lock)
-                                       : zub::createFile(location.path, source, lock);
-  if (written) {
+  if (zub::replaceFile(location.path, source, lock)) {
     state.marksOnDisk = state.marks;
     state.marksFileStamp = zub::stampOf(location.path);
+  } else {
+    tellNotSaved(state.currentDirectory, "writing " + location.path + " failed");
   }
   zub::unlockFolder(lock);
 }

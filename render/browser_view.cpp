@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 #include "render/browser_view_internal.h"
@@ -19,9 +18,26 @@ const float kBlack[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 constexpr float kLineHeight = 32.0f;
 constexpr float kLineShadow = 1.0f;
 
+}  // namespace
+
 void drawMarker(float anchor) {
   drawShadowedText("> ", 1.0f, 1.0f, 1.0f, 0.0f, anchor, kLineShadow);
 }
+
+void drawLine(const BrowserState& state, std::size_t i, float anchor) {
+  // In double so that a selection far from i cannot overflow, rounded to
+  // float once.
+  const double y = static_cast<double>(anchor) +
+                   32.0 * (static_cast<double>(state.selection) - static_cast<double>(i));
+  const bool selected = state.selection >= 0 && static_cast<std::size_t>(state.selection) == i;
+  const float other = selected ? 0.0f : 1.0f;
+  // One line per entry is what the browser keeps; should a line be
+  // missing, the entry still gets its row, empty.
+  const char* text = i < state.displayLines.size() ? state.displayLines[i].data() : "";
+  drawShadowedText(text, 1.0f, other, other, 32.0f, static_cast<float>(y), kLineShadow);
+}
+
+namespace {
 
 // drawMarker() `passes` times. After the first, the text state each pass
 // would set again is already set, and nothing between the passes changes
@@ -39,43 +55,14 @@ void drawMarkerPasses(float anchor, std::size_t passes) {
   }
 }
 
-void drawLine(const BrowserState& state, std::size_t i, float anchor) {
-  // In double so that a selection far from i cannot overflow, rounded to
-  // float once.
-  const double y = static_cast<double>(anchor) +
-                   32.0 * (static_cast<double>(state.selection) - static_cast<double>(i));
-  const bool selected = state.selection >= 0 && static_cast<std::size_t>(state.selection) == i;
-  const float other = selected ? 0.0f : 1.0f;
-  // One line per entry is what the browser keeps; should a line be
-  // missing, the entry still gets its row, empty.
-  const char* text = i < state.displayLines.size() ? state.displayLines[i].data() : "";
-  drawShadowedText(text, 1.0f, other, other, 32.0f, static_cast<float>(y), kLineShadow);
-}
-
-void drawEveryLine(const BrowserState& state, float anchor) {
-  for (std::size_t i = 0; i < state.entryNames.size(); ++i) {
-    drawMarker(anchor);
-    drawLine(state, i, anchor);
-  }
-}
-
-// How many rows line `i` covers: its own and one more per line feed,
-// which text drawing moves down a row.
-std::size_t rowsOf(const BrowserState& state, std::size_t i) {
-  if (i >= state.displayLines.size()) return 1;
-  const std::string_view line = state.displayLines[i];
-  return 1 + static_cast<std::size_t>(std::count(line.begin(), line.end(), '\n'));
-}
-
-// The same picture as drawEveryLine(), sending only what can show.
+// The picture of drawMarker() and drawLine() for every entry in turn,
+// sending only what can show.
 //
 // A line whose cells, shadow included, lie wholly above or below the
-// window produces no fragment at all, so leaving it out changes nothing.
-// Most lines cover one row; a line with line feeds covers more rows below
-// its own, so such a line above the window (state.multiRowLines lists
-// them) is sent when its last row can reach the window.
+// window produces no fragment at all, so leaving it out changes nothing;
+// text drawing keeps every line on its one row, line feeds included.
 //
-// The marker is another matter: drawEveryLine() paints it once per entry,
+// The marker is another matter: every entry in turn paints it once each,
 // and painting a glyph again over itself does change its smoothed edge
 // pixels, which drift toward the marker's colours with every pass. The
 // drift stops, though: blending is a fixed, monotone function of each
@@ -83,18 +70,18 @@ std::size_t rowsOf(const BrowserState& state, std::size_t i) {
 // leaves them alone, every later pass does too; and since the alpha test
 // passes only fragments with alpha above 0.25, each pass closes at least a
 // quarter of the remaining distance, which in 8-bit channels leaves nothing
-// to move after a few dozen passes. So wherever drawEveryLine() paints the
-// marker many times in a row between two lines that show (or before the
+// to move after a few dozen passes. So wherever the whole list would paint
+// the marker many times in a row between two lines that show (or before the
 // first, or after the last), kMarkerSettlePasses passes stand in for any
 // number of them.
 void drawVisibleLines(const BrowserState& state, float anchor) {
   const std::size_t count = state.entryNames.size();
   const double height = state.viewHeight;
   const double selection = state.selection;
-  // Line i's own row spans y .. y + 32 + shadow with
-  // y = anchor + 32 (selection - i); it can touch the window 0 .. height
-  // only for i strictly between these bounds. One more line on either side
-  // keeps rounding out of the question.
+  // Line i spans y .. y + 32 + shadow with y = anchor + 32 (selection - i);
+  // it can touch the window 0 .. height only for i strictly between these
+  // bounds. One more line on either side keeps rounding out of the
+  // question.
   const double low = std::floor(selection - (height - anchor) / kLineHeight) - 1.0;
   const double high =
       std::ceil(selection + (anchor + kLineHeight + kLineShadow) / kLineHeight) + 1.0;
@@ -115,20 +102,9 @@ void drawVisibleLines(const BrowserState& state, float anchor) {
     markersOwed = 0;
     drawLine(state, i, anchor);
   };
-  std::size_t next = 0;  // the first line not yet sent or passed over
-  for (const uint32_t i : state.multiRowLines) {
-    if (i >= begin || i < next) continue;
-    // Its last row, one row to spare, against the window's top.
-    const double y = static_cast<double>(anchor) +
-                     32.0 * (selection - static_cast<double>(i) - static_cast<double>(rowsOf(state, i)));
-    if (y >= height) continue;
-    markersOwed += i - next;
-    send(i);
-    next = i + 1;
-  }
-  markersOwed += begin - std::min(next, begin);
-  for (std::size_t i = std::max(next, begin); i < end; ++i) send(i);
-  markersOwed += count - std::max(end, next);
+  markersOwed += begin;
+  for (std::size_t i = begin; i < end; ++i) send(i);
+  markersOwed += count - end;
   drawMarkerPasses(anchor, std::min(markersOwed, kMarkerSettlePasses));
 }
 
@@ -173,15 +149,12 @@ void drawGradientBand(const float colourA[4], const float colourB[4],
   glEnd();
 }
 
-void drawBrowserFrame(const BrowserState& state, ListDrawing mode) {
+void drawBrowserFrame(const BrowserState& state, ListDrawer drawList) {
   drawGradientBand(kNavy, kBlack, state.viewHeight, 0.0f, state.viewWidth);
   glDisable(GL_DEPTH_TEST);
 
   const float anchor = anchorLine(state.viewHeight);
-  if (mode == ListDrawing::everyLine)
-    drawEveryLine(state, anchor);
-  else
-    drawVisibleLines(state, anchor);
+  drawList(state, anchor);
 
   drawGradientBand(kNavy, kNavy, state.viewHeight, state.viewHeight - 32.0f, state.viewWidth);
   drawShadowedText(state.currentDirectory.c_str(), 0.0f, 1.0f, 1.0f, 0.0f,
@@ -189,5 +162,5 @@ void drawBrowserFrame(const BrowserState& state, ListDrawing mode) {
 }
 
 void drawBrowser(const BrowserState& state) {
-  drawBrowserFrame(state, ListDrawing::visibleOnly);
+  drawBrowserFrame(state, drawVisibleLines);
 }

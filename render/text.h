@@ -1,9 +1,10 @@
 // Fixed-pitch text drawing with the font built into the program.
 //
-// Every byte but line feed and carriage return draws its 32 x 32 cell of
-// the glyph atlas and advances one cell; (x, y) is the lower-left corner of
-// the first cell, y grows upwards. All calls need the window's OpenGL
-// context current and a projection of one unit per pixel.
+// Every byte, line feed and carriage return included, draws its 32 x 32
+// cell of the glyph atlas and advances one cell to the right: text is one
+// row, never more. (x, y) is the lower-left corner of the first cell, y
+// grows upwards. All calls need the window's OpenGL context current and a
+// projection of one unit per pixel.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +34,8 @@ void buildGlyphTable();
 // on the first call only.
 void bindFontTexture(const unsigned char* image);
 
-// Draws `text` (length-counted) in the current colour at (x, y).
+// Draws `text` (length-counted) in the current colour at (x, y), one cell
+// per byte on a single row.
 void drawString(const std::string& text, float x, float y);
 
 // drawString() of the zero-terminated `text`, after making sure the glyph

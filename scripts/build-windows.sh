@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program on Debian: one self-contained
-# orchard-menu.exe (static runtime, no DLLs beside it) and a zip of it.
+# orchard-menu.exe (static runtime, no DLLs beside it), and for users a zip
+# and an installer, orchard-menu-<version>-x64.msi (made with wixl from
+# packaging/windows/orchard-menu.wxs), each holding the stripped program,
+# LICENSE.txt and THIRD-PARTY-NOTICES.txt.
 #
 # freeglut and GLEW are not packaged for mingw-w64, so they are built here
 # from Debian's own source packages, fetched through a private apt
@@ -11,7 +14,7 @@
 #
 # Usage: scripts/build-windows.sh [BUILD_DIR]   (default build-windows)
 # With ORCHARD_WIN_TESTS=1 the unit suites are built too.
-# Prints the path of the zip on its last line.
+# Prints the path of the installer, then that of the zip on the last line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -20,7 +23,8 @@ jobs=$(nproc)
 
 scripts/deps.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
   binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64 \
-  dpkg-dev cmake make zip imagemagick libpng-dev build-essential pkg-config
+  dpkg-dev cmake make zip imagemagick libpng-dev build-essential pkg-config \
+  wixl msitools fonts-dejavu-core
 
 home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
 cache=${ORCHARD_WIN_CACHE:-${XDG_CACHE_HOME:-$home/.cache}/orchard-menu-win}
@@ -105,7 +109,34 @@ for dll in $imports; do
   esac
 done
 
+# What users get: the program without its symbols, our licence and the
+# notices of the work of others linked into it, each copied from the
+# source it was built from; text files with CR LF line ends for Notepad.
+dist=$build/dist
+rm -rf "$dist"
+mkdir -p "$dist"
+x86_64-w64-mingw32-strip -o "$dist/orchard-menu.exe" "$exe"
+tools/third_party_notices.sh "$dist/notices" windows \
+  "$(ls -d "$cache"/src/freeglut-*/ | head -n1)" "$(ls -d "$cache"/src/glew-*/ | head -n1)"
+sed 's/$/\r/' "$dist/notices" >"$dist/THIRD-PARTY-NOTICES.txt"
+sed 's/$/\r/' LICENSE >"$dist/LICENSE.txt"
+rm "$dist/notices"
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "no project version in $build/CMakeCache.txt" >&2; exit 1; }
+command -v wixl >/dev/null || { echo "wixl is missing: the installer cannot be made" >&2; exit 1; }
+msi=$(realpath -m "$build/orchard-menu-$version-x64.msi")
+rm -f "$msi"
+# wixl finds sources only by paths relative to the working directory.
+from_here=$(realpath -m --relative-to="$repo" "$dist")
+wixl -a x64 -o "$msi" -D Version="$version" -D ProgramFile="$from_here/orchard-menu.exe" \
+  -D IconFile="$from_here/../app/app-icon.ico" \
+  -D LicenceFile="$from_here/LICENSE.txt" -D NoticesFile="$from_here/THIRD-PARTY-NOTICES.txt" \
+  packaging/windows/orchard-menu.wxs
+[[ -s $msi ]] || { echo "wixl made no installer" >&2; exit 1; }
+
 zip=$(realpath -m "$build/orchard-menu-windows.zip")
 rm -f "$zip"
-(cd "$(dirname "$exe")" && zip -q -X "$zip" orchard-menu.exe)
+(cd "$dist" && zip -q -X "$zip" orchard-menu.exe LICENSE.txt THIRD-PARTY-NOTICES.txt)
+echo "$msi"
 echo "$zip"

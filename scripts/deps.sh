@@ -11,7 +11,7 @@ packages=("$@")
   nettle-dev googletest libgtest-dev libbenchmark-dev libpng-dev
   xvfb xdotool x11-utils libx11-dev libxtst-dev imagemagick xdg-utils
   librsvg2-bin dpkg-dev lintian desktop-file-utils groff man-db file
-  clang libclang-rt-dev
+  clang libclang-rt-dev appstream fonts-dejavu-core
 )
 
 missing=()

@@ -56,6 +56,7 @@ check "package.sh made $deb" test -f "$deb"
 expected=(
   "usr/bin/orchard-menu|ELF .*executable"
   "usr/share/applications/orchard-menu.desktop|text"
+  "usr/share/metainfo/menu.orchard.orchard_menu.metainfo.xml|XML"
   "usr/share/icons/hicolor/scalable/apps/orchard-menu.svg|SVG Scalable Vector Graphics image"
   "usr/share/man/man1/orchard-menu.1.gz|gzip compressed data, max compression"
   "usr/share/doc/orchard-menu/README.md|text"
@@ -84,7 +85,18 @@ done
 check "DESTDIR holds exactly the table's files" \
   diff <(cd "$dest" && find . -type f -printf '%P\n' | sort) <(echo "$expected_list")
 
+copyright="$dest/usr/share/doc/orchard-menu/copyright"
+for notice in "Released under the MIT licence" "GCC RUNTIME LIBRARY EXCEPTION" "Bitstream Vera is a trademark"; do
+  check "the copyright file carries [$notice]" grep -qF "$notice" "$copyright"
+done
 check "desktop-file-validate" desktop-file-validate "$dest/usr/share/applications/orchard-menu.desktop"
+metainfo="$dest/usr/share/metainfo/menu.orchard.orchard_menu.metainfo.xml"
+check "appstreamcli validate --no-net --pedantic on the metainfo" \
+  appstreamcli validate --no-net --pedantic "$metainfo"
+check "the metainfo's launchable is the installed desktop entry" \
+  grep -qF '<launchable type="desktop-id">orchard-menu.desktop</launchable>' "$metainfo"
+check "the metainfo's release is the project version $version" \
+  grep -qF "<release version=\"$version\"" "$metainfo"
 manual="$dest/usr/share/man/man1/orchard-menu.1.gz"
 check "groff -man -ww -z on the manual page prints nothing" \
   test -z "$(zcat "$manual" | LC_ALL=C.UTF-8 groff -t -man -ww -z 2>&1)"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders the program's icon, icons/orchard-menu.svg, to the PNG sizes the
 # desktop and the window use: icons/orchard-menu-<N>.png for every N in
-# ORCHARD_ICON_SIZES of CMakeLists.txt (16, 32, 48, 64, 96 and 256).
+# ORCHARD_ICON_SIZES of CMakeLists.txt (16, 24, 32, 48, 64, 96 and 256).
 # The PNGs are committed, so a normal build needs no SVG renderer; run
 # this after changing the SVG and commit the results.
 #   tools/render_icons.sh          (needs rsvg-convert: apt-get install librsvg2-bin)

@@ -32,7 +32,9 @@ struct ContentSource {
 // file `path` (never a link: the caller resolves links it trusts).
 // Every realisation must: write the new content to a temporary in the
 // folder of `path` and move it over `path` in one step; give it the owner,
-// group and mode of the file it replaces; remove temporaries of `path` that
+// group and mode of the file it replaces (POSIX: the group only where the
+// user may give it; otherwise the user's group, and the save goes on);
+// remove temporaries of `path` that
 // earlier saves left behind (a killed process, a failed write), at the
 // first save of `path` in a run and at the save after a failed one; leave
 // `path` as it was and no temporary behind when any step fails. Where the
@@ -53,7 +55,8 @@ bool replaceFile(const std::string& path, const std::string& content);
 
 // Creates `path` with the given content (mode 0666 less the umask), as
 // replaceFile() does for an existing file: the file appears at `path` only
-// complete. Never through a link and never over anything: false when
+// complete. POSIX: made by root in a folder of another user, it belongs to
+// that folder's owner and group before it appears. Never through a link and never over anything: false when
 // something (a dangling link included) is at `path` or appears there
 // meanwhile.
 bool createFile(const std::string& path, const ContentSource& source,

@@ -179,20 +179,40 @@ bool rewriteInPlace(int dirFd, const std::string& base, const struct stat& old,
 
 enum class Outcome { written, failed, unnamable };
 
+// Gives the new file `fd` in folder `dirFd` its owner, group and mode,
+// before it has content or a name anyone else could see: those of the file
+// `old` it replaces, so that a save by root (sudo with HOME kept) leaves the
+// user's file the user's; for a new file that root makes in another user's
+// folder, that folder's owner and group. A group the user is not in cannot
+// be given: the file then keeps the user's group rather than not being
+// saved at all. False when the owner or the mode cannot be given.
+bool giveOwnership(int fd, int dirFd, const struct stat* old) {
+  struct stat made, folder;
+  if (fstat(fd, &made) != 0) return false;
+  uid_t owner = made.st_uid;
+  gid_t group = made.st_gid;
+  if (old != nullptr) {
+    owner = old->st_uid;
+    group = old->st_gid;
+  } else if (geteuid() == 0) {
+    if (fstat(dirFd, &folder) != 0) return false;
+    if (folder.st_uid != 0) {
+      owner = folder.st_uid;
+      group = folder.st_gid;
+    }
+  }
+  if ((owner != made.st_uid || group != made.st_gid) && fchown(fd, owner, group) != 0 &&
+      owner != made.st_uid) {
+    return false;
+  }
+  return old == nullptr || fchmod(fd, old->st_mode & 07777) == 0;
+}
+
 // Fills `temporary` and moves it to `base`: over the file `old`, or, when
 // `old` is null, only where nothing is.
 Outcome fillAndMove(Temporary& temporary, int dirFd, const std::string& base,
                     const struct stat* old, const ContentSource& source, bool locked) {
-  // The replacement takes over owner, group and mode, so a save by root
-  // (sudo with HOME kept) leaves the user's file the user's.
-  if (old != nullptr) {
-    struct stat made;
-    const bool kept = fstat(temporary.fd, &made) == 0 &&
-                      ((made.st_uid == old->st_uid && made.st_gid == old->st_gid) ||
-                       fchown(temporary.fd, old->st_uid, old->st_gid) == 0) &&
-                      fchmod(temporary.fd, old->st_mode & 07777) == 0;
-    if (!kept) return Outcome::failed;
-  }
+  if (!giveOwnership(temporary.fd, dirFd, old)) return Outcome::failed;
   off_t size = 0;
   if (!writeContent(temporary.fd, source, size) || fsync(temporary.fd) != 0) return Outcome::failed;
   if (old == nullptr && temporary.name.empty()) {

@@ -4,6 +4,8 @@
 // realises them over FindFirstFileExA/FindNextFileA/FindClose.
 #pragma once
 
+#include <memory>
+
 #include "zub/fs.h"
 
 namespace zub {
@@ -35,5 +37,12 @@ EntryKind entryKind(const DirStream& stream);
 // Ends the listing and frees `stream`. 0 on success; -1 with errno EBADF for
 // a null stream or when ending the search fails.
 int closeDir(DirStream* stream);
+
+// Owns an open listing and ends it with closeDir() when it goes; holds
+// null when openDir() failed.
+struct DirStreamClose {
+  void operator()(DirStream* stream) const { closeDir(stream); }
+};
+using DirStreamHandle = std::unique_ptr<DirStream, DirStreamClose>;
 
 }  // namespace zub

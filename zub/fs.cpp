@@ -11,42 +11,33 @@ namespace zub {
 
 bool listDir(const char* path, std::vector<std::string>& entries) {
   entries.clear();
-  DirStream* dir = openDir(path);
-  if (dir == nullptr) return false;
-  while (const DirEntry* entry = readDir(dir)) entries.emplace_back(entry->name);
-  closeDir(dir);
+  const DirStreamHandle dir(openDir(path));
+  if (!dir) return false;
+  while (const DirEntry* entry = readDir(dir.get())) entries.emplace_back(entry->name);
   return true;
 }
 
 bool listDir(const char* path, StringList& entries, std::vector<EntryKind>& kinds) {
   entries.clear();
   kinds.clear();
-  DirStream* dir = openDir(path);
-  if (dir == nullptr) return false;
-  while (const DirEntry* entry = readDir(dir)) {
+  const DirStreamHandle dir(openDir(path));
+  if (!dir) return false;
+  while (const DirEntry* entry = readDir(dir.get())) {
     entries.push_back(entry->name);
     kinds.push_back(entryKind(*dir));
   }
-  closeDir(dir);
   return true;
 }
 
-std::vector<char> entriesAreDirs(const std::string& dir, const StringList& names,
-                                 const std::vector<EntryKind>& kinds) {
-  return finishDirChecks(startDirChecks(dir, names, {}), kinds);
-}
+namespace {
 
-std::vector<char> entriesAreDirsNow(const std::string& dir, const StringList& names,
-                                    const std::vector<uint32_t>& listingOrder,
-                                    const std::vector<char>& likelyDirs) {
-  // The entries that were directories last time are asked about while the
-  // pass below lists the directory; the pass then tells which of them
-  // still are, and which others need asking.
-  DirChecks* checks = startDirChecks(dir, names, likelyDirs);
-  // An entry the pass does not find stays unknown: asked on its own.
+// The kind of each of `names` as one pass over `dir` finds it; unknown for
+// an entry the pass does not meet, and for all when `dir` cannot be listed.
+std::vector<EntryKind> kindsByListing(const std::string& dir, const StringList& names,
+                                      const std::vector<uint32_t>& listingOrder) {
   std::vector<EntryKind> kinds(names.size(), EntryKind::unknown);
-  DirStream* stream = openDir(dir.c_str());
-  if (stream == nullptr) return finishDirChecks(checks, {});
+  const DirStreamHandle stream(openDir(dir.c_str()));
+  if (!stream) return kinds;
   // The listing is walked beside the order it had before. A name that was
   // deleted since is stepped over by looking a few names ahead; a name
   // that is new, or one met out of order, matches nothing and is skipped,
@@ -55,7 +46,7 @@ std::vector<char> entriesAreDirsNow(const std::string& dir, const StringList& na
   constexpr size_t lookAhead = 8;
   const size_t expected = listingOrder.size() == names.size() ? names.size() : 0;
   size_t next = 0;
-  while (const DirEntry* entry = readDir(stream)) {
+  while (const DirEntry* entry = readDir(stream.get())) {
     // The names are kept in display order, so the one expected next lies
     // anywhere: ask for it a little ahead of time.
     if (next + 32 < expected) names.prefetchSlot(listingOrder[next + 32]);
@@ -69,16 +60,27 @@ std::vector<char> entriesAreDirsNow(const std::string& dir, const StringList& na
       break;
     }
   }
-  closeDir(stream);
-  return finishDirChecks(checks, kinds);
+  return kinds;
 }
 
-bool isDir(const char* path) {
-  DirStream* dir = openDir(path);
-  if (dir == nullptr) return false;
-  closeDir(dir);
-  return true;
+}  // namespace
+
+std::vector<char> entriesAreDirs(const std::string& dir, const StringList& names,
+                                 const std::vector<EntryKind>& kinds) {
+  return finishDirChecks(*startDirChecks(dir, names, {}), kinds);
 }
+
+std::vector<char> entriesAreDirsNow(const std::string& dir, const StringList& names,
+                                    const std::vector<uint32_t>& listingOrder,
+                                    const std::vector<char>& likelyDirs) {
+  // The entries that were directories last time are asked about while the
+  // pass lists the directory; the pass then tells which of them still are,
+  // and which others need asking.
+  const DirChecksHandle checks = startDirChecks(dir, names, likelyDirs);
+  return finishDirChecks(*checks, kindsByListing(dir, names, listingOrder));
+}
+
+bool isDir(const char* path) { return DirStreamHandle(openDir(path)) != nullptr; }
 
 bool isFile(const char* path) { return !isDir(path); }
 

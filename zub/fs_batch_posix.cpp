@@ -26,6 +26,15 @@ struct DirChecks {
   std::atomic<size_t> next{0};
   pthread_t worker{};
   bool workerRunning = false;
+
+  DirChecks() = default;
+  DirChecks(const DirChecks&) = delete;
+  DirChecks& operator=(const DirChecks&) = delete;
+  // The worker reads the batch: it must be done before the batch goes.
+  ~DirChecks() {
+    if (workerRunning) pthread_join(worker, nullptr);
+    if (dirFd >= 0) close(dirFd);
+  }
 };
 
 namespace {
@@ -82,9 +91,11 @@ void finishWork(DirChecks& checks) {
 
 }  // namespace
 
-DirChecks* startDirChecks(const std::string& dir, const StringList& names,
-                          const std::vector<char>& likelyDirs) {
-  DirChecks* checks = new DirChecks;
+void DirChecksFree::operator()(DirChecks* checks) const { delete checks; }
+
+DirChecksHandle startDirChecks(const std::string& dir, const StringList& names,
+                               const std::vector<char>& likelyDirs) {
+  DirChecksHandle checks(new DirChecks);
   checks->dir = dir;
   checks->names = &names;
   checks->dirFd = ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -106,34 +117,32 @@ DirChecks* startDirChecks(const std::string& dir, const StringList& names,
   return checks;
 }
 
-std::vector<char> finishDirChecks(DirChecks* checks, const std::vector<EntryKind>& kinds) {
-  finishWork(*checks);
-  const size_t count = checks->answer.size();
+std::vector<char> finishDirChecks(DirChecks& checks, const std::vector<EntryKind>& kinds) {
+  finishWork(checks);
+  const size_t count = checks.answer.size();
   const bool kindsKnown = kinds.size() == count;
   // What the early questions did not settle is asked now.
-  checks->work.clear();
+  checks.work.clear();
   for (size_t i = 0; i < count; ++i) {
     const EntryKind kind = kindsKnown ? kinds[i] : EntryKind::unknown;
     if (kind == EntryKind::other) {
-      checks->answer[i] = 2;
+      checks.answer[i] = 2;
     } else if (kind == EntryKind::directory) {
-      if (checks->how[i] == DirChecks::access && checks->answer[i] != 0) continue;
-      checks->how[i] = DirChecks::access;
-      checks->work.push_back(static_cast<uint32_t>(i));
+      if (checks.how[i] == DirChecks::access && checks.answer[i] != 0) continue;
+      checks.how[i] = DirChecks::access;
+      checks.work.push_back(static_cast<uint32_t>(i));
     } else {
       // A link or an entry of unknown kind may be a file we may read: only
       // opening it as a directory tells.
-      checks->how[i] = DirChecks::open;
-      checks->work.push_back(static_cast<uint32_t>(i));
+      checks.how[i] = DirChecks::open;
+      checks.work.push_back(static_cast<uint32_t>(i));
     }
   }
-  startWork(*checks);
-  finishWork(*checks);
+  startWork(checks);
+  finishWork(checks);
 
   std::vector<char> result(count, 0);
-  for (size_t i = 0; i < count; ++i) result[i] = checks->answer[i] == 1;
-  if (checks->dirFd >= 0) close(checks->dirFd);
-  delete checks;
+  for (size_t i = 0; i < count; ++i) result[i] = checks.answer[i] == 1;
   return result;
 }
 

@@ -11,20 +11,21 @@ struct DirChecks {
   const StringList* names = nullptr;
 };
 
-DirChecks* startDirChecks(const std::string& dir, const StringList& names,
-                          const std::vector<char>&) {
-  return new DirChecks{dir, &names};
+void DirChecksFree::operator()(DirChecks* checks) const { delete checks; }
+
+DirChecksHandle startDirChecks(const std::string& dir, const StringList& names,
+                               const std::vector<char>&) {
+  return DirChecksHandle(new DirChecks{dir, &names});
 }
 
-std::vector<char> finishDirChecks(DirChecks* checks, const std::vector<EntryKind>& kinds) {
-  const StringList& names = *checks->names;
+std::vector<char> finishDirChecks(DirChecks& checks, const std::vector<EntryKind>& kinds) {
+  const StringList& names = *checks.names;
   const bool kindsKnown = kinds.size() == names.size();
   std::vector<char> result(names.size(), 0);
   for (size_t i = 0; i < names.size(); ++i) {
     if (kindsKnown && kinds[i] == EntryKind::other) continue;
-    result[i] = isDir(join(nativeSeparator(), checks->dir.c_str(), names[i].data(), nullptr).c_str());
+    result[i] = isDir(join(nativeSeparator(), checks.dir.c_str(), names[i].data(), nullptr).c_str());
   }
-  delete checks;
   return result;
 }
 

@@ -26,6 +26,9 @@ std::string workingDirectory() {
 
 bool makeDirectory(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
 
+// The folder's access rules come from its parent, as for any other.
+bool makeSettingsFolder(const char* path) { return makeDirectory(path); }
+
 bool pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool readableFile(const char* path) {
@@ -43,18 +46,21 @@ bool readableFile(const char* path) {
 }
 
 // Windows has no owner and mode bits that another user could plant a file
-// past; the folder's access rules decide who may write there.
+// past; the folder's access rules decide who may write there. A link or
+// junction is passed over, as openRegularFile() and replaceFile() would
+// refuse it anyway.
 std::string usableSettingsFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+    return std::string();
   return readableFile(path.c_str()) ? path : std::string();
 }
 
-bool createEmptyFile(const char* path) {
-  // CREATE_NEW fails on anything at `path`, a link included.
-  const HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
-  return true;
+std::string newSettingsFilePath(const std::string& path, std::string& problem) {
+  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return path;
+  problem = path + ": taken by something that is not a usable settings file";
+  return std::string();
 }
 
 FILE* openRegularFile(const char* path, const char* mode) {

@@ -18,33 +18,35 @@ namespace zub {
 std::vector<std::string> settingsCandidates(const std::string& folder,
                                             const std::string& file);
 
-// The first candidate that is usable as an existing settings file: a
-// readable regular file of the running user, in a folder of that user that
-// others cannot write (a link of the user's own stands for its target, and
-// then the target's path is returned). Candidates that fail the test are
-// passed over as if they did not exist. The empty string when none is
-// usable.
+// The first candidate that is usable as an existing settings file, as
+// platform::usableSettingsFile() decides (POSIX: a regular file of the
+// user's, reached only through the user's links in folders no one else may
+// write; the path is then the link's resolved target). Candidates that fail
+// the test are passed over as if they did not exist. The empty string when
+// none is usable.
 std::string findSettingsFile(const std::string& folder,
                              const std::string& file);
 
 // Where settings file `file` of the folder "orchard.menu" is read and
 // written: the one answer that every reader and writer of settings asks.
-// `exists` is true when `path` is a usable existing file (as
-// findSettingsFile() finds it); otherwise `path` is the first candidate,
-// whose folders have been made, and nothing there may be used or replaced:
-// only a new file may be created.
+// `path` is the usable existing file wherever it lies among the candidates
+// (findSettingsFile()); when there is none, a new empty file made at the
+// first candidate that can take one: its missing folders made (the
+// settings folder itself for the user alone), nothing else there (a file
+// that is not usable, a directory, a link) and the folder accepting the new
+// file; the later candidates are tried in order when it does not. `path`
+// is empty when no candidate can hold the file; `problem` then says why
+// for the first candidate, in a few words naming its path.
 struct SettingsLocation {
   std::string path;
-  bool exists = false;
+  std::string problem;
 };
 SettingsLocation locateSettingsFile(const char* file);
 
 // Opens settings file `file` at locateSettingsFile(file) with fopen mode
-// `mode`: an existing file wherever it lies among the candidates; otherwise
-// a new empty file made at the first candidate. Only regular files are
-// opened, never blocking; returns nullptr when no file can be opened (also
-// when something that is not usable occupies the first candidate).
-// The caller closes the stream.
+// `mode` (so a missing file is first made empty). Only regular files of the
+// user's are opened, never blocking; returns nullptr when no file can be
+// opened. The caller closes the stream.
 FILE* openSettingsFile(const char* file, const char* mode);
 
 // The folder every settings file of this program lives in.

@@ -114,18 +114,4 @@ std::vector<std::string> StringList::toVector() const {
   return out;
 }
 
-bool operator==(const StringList& a, const StringList& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i]) return false;
-  return true;
-}
-
-bool operator==(const StringList& a, const std::vector<std::string>& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i]) return false;
-  return true;
-}
-
 }  // namespace zub

@@ -110,9 +110,4 @@ struct StringList {
   mutable bool versionStale = true;
 };
 
-bool operator==(const StringList& a, const StringList& b);
-bool operator==(const StringList& a, const std::vector<std::string>& b);
-inline bool operator==(const std::vector<std::string>& a, const StringList& b) { return b == a; }
-inline bool operator!=(const StringList& a, const StringList& b) { return !(a == b); }
-
 }  // namespace zub

@@ -79,6 +79,14 @@ TEST_F(BrowserTest, ArrowsMoveTheSelectionAndStopAtBothEnds) {
   EXPECT_EQ(marksOf(5, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
 }
 
+// A name that would start a new row under the list's last entry if its
+// line feed broke the line: five rows below the selection, not six.
+TEST_F(BrowserTest, ANameWithALineFeedKeepsToItsOwnRow) {
+  ASSERT_TRUE(writeFile(dir + "/d\n[Documents]", "d"));
+  startBrowser({dir});
+  EXPECT_TRUE(waitForSelection(2, 5));
+}
+
 TEST_F(BrowserTest, TAndBothSideArrowsToggleTheMarkAndSaveItAtOnce) {
   startBrowser({dir});
   ASSERT_TRUE(waitForSelection(2, 4));

@@ -24,6 +24,8 @@ class BrowserFixture : public ::testing::Test {
     makeDir("");
     makeDir("home");
     env.useHome(home);
+    // Marks that find no place in HOME go to the working directory next.
+    ASSERT_TRUE(env.changeDir(root));
   }
 
   // Absolute path of `relative` under the root ("" is the root), with the

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -71,8 +72,8 @@ long long bytesRead() {
   return -1;
 }
 
-// Opens `dir` and toggles its file; exit status 0 when nothing was loaded.
-// An alarm ends a run that blocks.
+// Opens `dir` and toggles its file; exit status 0 when nothing was loaded
+// and the toggle was kept. An alarm ends a run that blocks.
 int openAndToggle(const std::string& dir) {
   alarm(120);
   BrowserState state;
@@ -81,12 +82,13 @@ int openAndToggle(const std::string& dir) {
   state.marks[2] = 1;
   saveMarks(state);
   loadMarks(state);
-  return nothingLoaded ? 0 : 1;
+  return nothingLoaded && state.marks[2] == 1 ? 0 : 1;
 }
 
 // What sits at the marks path is neither read as marks nor written over:
 // the open and a toggle complete (a fifo must not block, a huge or endless
-// file must not take memory), marks stay 0 and the selection 2.
+// file must not take memory), nothing is loaded, and the toggle is kept in
+// a new file at the next candidate, the working directory's dot folder.
 TEST_F(MarksTest, WhatIsNoSmallRegularFileNeitherCrashesNorHangs) {
   ASSERT_TRUE(testing_support::makeDir(testing_support::marksFolder(home)));
   const std::string marks = marksPathOf(dir);
@@ -122,8 +124,11 @@ TEST_F(MarksTest, WhatIsNoSmallRegularFileNeitherCrashesNorHangs) {
     // alarm ends a hang), instead of the whole suite.
     EXPECT_EXIT(std::exit(openAndToggle(dir)), ::testing::ExitedWithCode(0), "");
     EXPECT_TRUE(row.asItWas());
+    const bool used = S_ISREG(lmodeOf(marks));
+    EXPECT_EQ(testing_support::fileExists(testing_support::marksPath(root, dir)), !used);
     std::error_code ignored;
     std::filesystem::remove_all(marks, ignored);
+    std::filesystem::remove_all(testing_support::marksFolder(root), ignored);
   }
 }
 
@@ -238,6 +243,118 @@ TEST_F(MarksTest, MarksPlantedInASharedFolderByAnotherUserAreIgnored) {
   EXPECT_EQ(testing_support::readFile(plantedFile), plantedText);
   EXPECT_EQ(testing_support::readFile(testing_support::marksPath(userHome, dir)),
             testing_support::marksText({".", "..", "notes.txt"}, 2, {0, 0, 1}));
+}
+
+// "uid:gid mode" of what is at `path`, the mode in octal.
+std::string ownerAndMode(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return "missing";
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(st.st_mode & 07777));
+  return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + mode;
+}
+
+// Every candidate of two directories is taken by something that is no
+// marks file: their marks cannot be saved, and standard error says so once
+// for each directory, however often it is saved.
+TEST_F(MarksTest, MarksThatCannotBeSavedAnywhereAreToldOncePerDirectory) {
+  makeDir("e");
+  const std::vector<std::string> dirs = {dir, at("e")};
+  for (const std::string& d : dirs) {
+    for (const std::string& taken : {testing_support::marksPath(home, d),
+                                     testing_support::marksPath(root, d),
+                                     root + "/orchard.menu/" + zub::digestHex(d)}) {
+      ASSERT_TRUE(testing_support::makeDir(taken));
+    }
+  }
+  testing::internal::CaptureStderr();
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& d : dirs) {
+      BrowserState state;
+      openDirectory(d.c_str(), state);
+      state.marks[0] = 1;
+      saveMarks(state);
+      saveMarks(state);
+    }
+  }
+  const std::string told = testing::internal::GetCapturedStderr();
+  const size_t firstEnd = told.find('\n');
+  ASSERT_NE(firstEnd, std::string::npos) << told;
+  EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 2) << told;
+  EXPECT_NE(told.substr(0, firstEnd).find(dir), std::string::npos) << told;
+  EXPECT_NE(told.substr(firstEnd).find(at("e")), std::string::npos) << told;
+}
+
+// Run as root with another user's HOME (sudo -E), the browser works on
+// that user's marks as the user would: it reads them, replaces them keeping
+// owner, group and mode, makes the folder and new files as that user, and
+// follows no link of the user's. Nothing of root's is left among them.
+TEST_F(MarksTest, RootWithAUsersHomeWorksAsThatUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root";
+  const std::string user = "4242:4343";
+  ASSERT_EQ(chown(home.c_str(), 4242, 4343), 0);
+  const std::string folder = testing_support::marksFolder(home);
+
+  makeDir("e");
+  BrowserState fresh;
+  openDirectory(at("e").c_str(), fresh);
+  fresh.marks[0] = 1;
+  saveMarks(fresh);
+  EXPECT_EQ(ownerAndMode(folder), user + " 700");
+  EXPECT_EQ(ownerAndMode(marksPathOf(at("e"))).substr(0, user.size()), user);
+
+  const std::vector<std::string> names = {".", "..", "notes.txt"};
+  writeMarksFile(dir, testing_support::marksText(names, 1, {0, 0, 1}));
+  ASSERT_EQ(chown(marksPathOf(dir).c_str(), 4242, 4343), 0);
+  ASSERT_EQ(chmod(marksPathOf(dir).c_str(), 0640), 0);
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  EXPECT_EQ(state.marks, Marks({0, 0, 1}));
+  EXPECT_EQ(state.selection, 1);
+  toggle(state, "notes.txt");
+  EXPECT_EQ(state.marks[2], 0);
+  EXPECT_EQ(marksFileOf(dir), testing_support::marksText(names, 1, {0, 0, 0}));
+  EXPECT_EQ(ownerAndMode(marksPathOf(dir)), user + " 640");
+
+  makeDir("f");
+  const std::string target = at("target");
+  ASSERT_TRUE(testing_support::writeFile(target, "root's"));
+  ASSERT_EQ(symlink(target.c_str(), marksPathOf(at("f")).c_str()), 0);
+  ASSERT_EQ(lchown(marksPathOf(at("f")).c_str(), 4242, 4343), 0);
+  BrowserState linked;
+  openDirectory(at("f").c_str(), linked);
+  linked.marks[0] = 1;
+  saveMarks(linked);
+  EXPECT_EQ(testing_support::readFile(target), "root's");
+
+  for (const std::string& name : testing_support::namesIn(folder)) {
+    EXPECT_EQ(ownerAndMode(folder + "/" + name).substr(0, user.size()), user) << name;
+  }
+}
+
+// A marks file of a group the user is not in: the replacement keeps owner
+// and mode, takes the user's group, and the save goes through.
+TEST_F(MarksTest, AGroupThatCannotBeKeptDoesNotStopTheSave) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file a group its owner is not in needs root";
+  const std::vector<std::string> names = {".", "..", "notes.txt"};
+  writeMarksFile(dir, testing_support::marksText(names, 2, {0, 0, 1}));
+  ASSERT_TRUE(testing_support::giveToCheckUser(testing_support::marksFolder(home)));
+  ASSERT_EQ(chown(marksPathOf(dir).c_str(), 65534, 4343), 0);
+  ASSERT_EQ(chmod(marksPathOf(dir).c_str(), 0644), 0);
+  const std::string d = dir;
+  const testing_support::ChildCheck check = testing_support::runUnprivileged([&](std::string& out) {
+    BrowserState state;
+    openDirectory(d.c_str(), state);
+    out = std::to_string(state.marks[2]);
+    state.marks[2] = 0;
+    saveMarks(state);
+    loadMarks(state);
+    out += " " + std::to_string(state.marks[2]);
+  });
+  ASSERT_TRUE(check.ran) << check.output;
+  EXPECT_EQ(check.output, "1 0");
+  EXPECT_EQ(marksFileOf(dir), testing_support::marksText(names, 2, {0, 0, 0}));
+  EXPECT_EQ(ownerAndMode(marksPathOf(dir)), "65534:65534 644");
 }
 
 // On Linux a backslash is part of a name: such a directory opens as

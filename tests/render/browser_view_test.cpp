@@ -51,32 +51,12 @@ class BrowserViewTest : public ::testing::Test {
   }
 };
 
-TEST(AnchorLine, HalfTheHeightLessTwentyTruncatedTowardZero) {
-  struct Row {
-    float height, anchor;
-  };
-  const Row rows[] = {
-      {1080, 520}, {1081, 520}, {1079, 519}, {25, -7}, {39, 0}, {41, 0},
-      {0, -20},    {1, -19},    {2000.5f, 980}, {-10, -25},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.height);
-    EXPECT_EQ(anchorLine(row.height), row.anchor);
-  }
-}
-
 TEST_F(BrowserViewTest, GradientBandRunsFromColourAToColourBAcrossItsWidth) {
   Canvas canvas = makeCanvas(100, 200);
   startFrame(canvas, 100, 200);
   const float red[4] = {1, 0, 0, 1}, blue[4] = {0, 0, 1, 1};
   glEnable(GL_TEXTURE_2D);
   drawGradientBand(red, blue, 150, 50, 60);
-  EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
-  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-  float colour[4];
-  glGetFloatv(GL_CURRENT_COLOR, colour);
-  EXPECT_EQ(colour[0], 1.0f);
-  EXPECT_EQ(colour[2], 0.0f);
   const Picture p = readPicture(canvas);
   EXPECT_TRUE(near(p.at(10, 149), 255, 0, 0, 4));
   EXPECT_TRUE(near(p.at(59, 50), 0, 0, 255, 4));
@@ -87,7 +67,24 @@ TEST_F(BrowserViewTest, GradientBandRunsFromColourAToColourBAcrossItsWidth) {
   freeCanvas(canvas);
 }
 
-// Where the ink of one frame lies, line by line.
+// The list as the plain loop draws it: the marker and the line of every
+// entry, however far outside the window.
+void drawEveryLine(const BrowserState& state, float anchor) {
+  for (std::size_t i = 0; i < state.entryNames.size(); ++i) {
+    drawMarker(anchor);
+    drawLine(state, i, anchor);
+  }
+}
+
+// The list drawn around the anchor a test gives rather than the one the
+// frame computes.
+float givenAnchor = 0;
+void drawEveryLineAroundGivenAnchor(const BrowserState& state, float) {
+  drawEveryLine(state, givenAnchor);
+}
+
+// Where the ink of one frame lies, line by line; the frame is, pixel for
+// pixel, the list drawn around the row's anchor.
 TEST_F(BrowserViewTest, FramePlacesTheListAroundTheAnchor) {
   struct Row {
     const char* name;
@@ -108,14 +105,20 @@ TEST_F(BrowserViewTest, FramePlacesTheListAroundTheAnchor) {
       {"short window, lines run out at the bottom", 200, 6, 0, 80, 80, {48, 16, -16, -48, -80}},
       {"lines under the title bar are covered", 200, 6, 5, 80, 80, {112, 144, 176, 208, 240}},
       {"the bar covers a window 25 high", 25, 3, 0, -7, INT_MIN, {}},
+      {"39 high: half the height less 20 rounds toward zero", 39, 3, 0, 0, 0, {-32, -64}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const int w = 1920, h = static_cast<int>(row.height);
+    const BrowserState state = stateWith(row.entries, row.selection, w, row.height);
     Canvas canvas = makeCanvas(w, h);
     startFrame(canvas, w, row.height);
-    drawBrowser(stateWith(row.entries, row.selection, w, row.height));
+    drawBrowser(state);
     const Picture p = readPicture(canvas);
+    givenAnchor = static_cast<float>(row.anchor);
+    startFrame(canvas, w, row.height);
+    drawBrowserFrame(state, drawEveryLineAroundGivenAnchor);
+    EXPECT_EQ(firstDifference(readPicture(canvas), p), "") << "not drawn around y " << row.anchor;
     freeCanvas(canvas);
 
     const int barBottom = h - 32;
@@ -152,7 +155,7 @@ TEST_F(BrowserViewTest, FramePlacesTheListAroundTheAnchor) {
         EXPECT_TRUE(placed) << "white at " << x << "," << y;
       }
     EXPECT_EQ(redCount > 0, row.red != INT_MIN);
-    EXPECT_EQ(markerCount > 0, row.entries > 0 && row.anchor + 32 <= barBottom);
+    EXPECT_EQ(markerCount > 0, row.entries > 0 && row.anchor < barBottom);
     EXPECT_GT(cyanCount, 0) << "no title";
     for (size_t i = 0; i < row.white.size(); ++i) {
       if (row.white[i] >= 0 && row.white[i] + 32 <= barBottom) {
@@ -167,16 +170,97 @@ TEST_F(BrowserViewTest, FramePlacesTheListAroundTheAnchor) {
   }
 }
 
-// A change for the table below: entry `index` shows "0top" and 45 more
-// rows below it, as a name holding line feeds does.
+void setLine(BrowserState& s, int index, const std::string& text) {
+  std::vector<std::string> lines(s.displayLines.begin(), s.displayLines.end());
+  lines[static_cast<size_t>(index)] = text;
+  s.displayLines = zub::StringList(lines);
+}
+
+// Line feeds and carriage returns draw their own cells (arrows) on the
+// entry's row. Each row draws one frame with `text` as entry `line`'s
+// display line (or, for line -1, as the title) and one with its line feeds
+// and carriage returns made blanks: the two may differ only inside those
+// cells, where the first shows the line's colour, so no neighbouring row,
+// nor any later cell of the same line, moves or is overdrawn.
+TEST_F(BrowserViewTest, LineFeedAndCarriageReturnShowAsCellsOnTheirOwnRow) {
+  struct Row {
+    const char* what;
+    int line;  // -1: the title
+    std::string text;
+  };
+  const int32_t selection = 2;
+  const Row rows[] = {
+      {"a name over the selected entry below it", 1, "  nl\n[Documents]"},
+      {"the selected entry over the one below", 2, "  nl\n[Documents]"},
+      {"carriage return back over the name's start", 3, "* secret\r  other"},
+      {"line feed last, CR LF, and one first", 0, "  \nx\r\n y\n"},
+      {"the title over the list", -1, "/home/ada/nl\n[Documents]"},
+      {"the title's carriage return", -1, "/home/ada\r/etc"},
+  };
+  const int w = 640, h = 400;
+  const int anchor = static_cast<int>(anchorLine(h));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const auto frameWith = [&](const std::string& text) {
+      BrowserState s = stateWith(5, selection, w, h);
+      if (row.line < 0)
+        s.currentDirectory = text;
+      else
+        setLine(s, row.line, text);
+      Canvas canvas = makeCanvas(w, h);
+      startFrame(canvas, w, h);
+      drawBrowser(s);
+      const Picture p = readPicture(canvas);
+      freeCanvas(canvas);
+      return p;
+    };
+    std::string blanked = row.text;
+    std::vector<int> cells;  // x of each line feed's or carriage return's cell
+    const int x0 = row.line < 0 ? 0 : 32;
+    for (size_t c = 0; c < blanked.size(); ++c)
+      if (blanked[c] == '\n' || blanked[c] == '\r') {
+        blanked[c] = ' ';
+        cells.push_back(x0 + 32 * static_cast<int>(c));
+      }
+    const int y = row.line < 0 ? h - 32 : anchor + 32 * (selection - row.line);
+    const Picture drawn = frameWith(row.text);
+    const Picture blank = frameWith(blanked);
+
+    const auto ink = row.line < 0 ? isCyan : row.line == selection ? isRed : isWhite;
+    // Which cell, shadow and a pixel to spare included, holds a pixel; -1
+    // for none.
+    const auto cellAt = [&](int px, int py) {
+      for (size_t k = 0; k < cells.size(); ++k)
+        if (px >= cells[k] - 2 && px < cells[k] + 34 && py >= y - 2 && py < y + 34) return static_cast<int>(k);
+      return -1;
+    };
+    std::vector<int> inked(cells.size(), 0);
+    int moved = 0, blankInk = 0;
+    std::string firstMoved;
+    for (int py = 0; py < h; ++py)
+      for (int px = 0; px < w; ++px) {
+        const Rgba a = drawn.at(px, py), b = blank.at(px, py);
+        const int cell = cellAt(px, py);
+        if (cell >= 0) {
+          inked[static_cast<size_t>(cell)] += ink(a);
+          blankInk += ink(b);
+        } else if ((a.r != b.r || a.g != b.g || a.b != b.b) && moved++ == 0) {
+          firstMoved = std::to_string(px) + "," + std::to_string(py);
+        }
+      }
+    EXPECT_EQ(moved, 0) << "pixels outside the cells changed, the first at " << firstMoved;
+    EXPECT_EQ(blankInk, 0);
+    for (size_t k = 0; k < cells.size(); ++k) EXPECT_GT(inked[k], 20) << "no cell shown at x " << cells[k];
+  }
+}
+
+// A change for the table below: entry `index` shows "0top" and 45 line
+// feeds with numbers, 46 rows' worth were line feeds to break the line.
 std::function<void(BrowserState&)> withRowsBelow(int index) {
   return [index](BrowserState& s) {
-    std::vector<std::string> lines = s.displayLines.toVector();
-    std::string& line = lines[static_cast<size_t>(index)];
-    line = "  0top";
+    std::string line = "  0top";
     for (int row = 1; row <= 45; ++row) line += "\n" + std::to_string(row);
-    s.displayLines = zub::StringList(lines);
-    findMultiRowLines(s);
+    setLine(s, index, line);
   };
 }
 
@@ -209,8 +293,7 @@ TEST_F(BrowserViewTest, SendingOnlyVisibleLinesChangesNoPixel) {
       {"the whole list shows", 1080, 20, 19, nullptr},
       {"one entry", 1080, 1, 0, nullptr},
       {"no entries", 1080, 0, 0, nullptr},
-      // A line feed in a name draws rows below the name's own line; those
-      // rows reach into the window from a line that starts above it.
+      // Names full of line feeds above the window: nothing of them shows.
       {"rows of a name that starts above the window", 1080, 41, 40, withRowsBelow(0)},
       {"rows of a name above a long list's end", 1080, n, n - 1, withRowsBelow(n - 41)},
   };
@@ -222,10 +305,10 @@ TEST_F(BrowserViewTest, SendingOnlyVisibleLinesChangesNoPixel) {
     if (row.change) row.change(s);
     Canvas canvas = makeCanvas(1920, h);
     startFrame(canvas, 1920, row.height);
-    drawBrowserFrame(s, ListDrawing::everyLine);
+    drawBrowserFrame(s, drawEveryLine);
     const Picture every = readPicture(canvas);
     startFrame(canvas, 1920, row.height);
-    drawBrowserFrame(s, ListDrawing::visibleOnly);
+    drawBrowser(s);
     const Picture visible = readPicture(canvas);
     freeCanvas(canvas);
     EXPECT_EQ(firstDifference(every, visible), "");

@@ -4,12 +4,25 @@
 // Child processes and launch records are in tests/support/process.h.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "zub/string_list.h"
+
+// Whole lists compared element by element, for EXPECT_EQ: the program
+// itself never compares lists. In zub, where argument lookup finds them.
+namespace zub {
+template <typename List>
+bool operator==(const StringList& a, const List& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+inline bool operator==(const std::vector<std::string>& a, const StringList& b) { return b == a; }
+}  // namespace zub
 
 namespace testing_support {
 

@@ -164,6 +164,25 @@ TEST(ReplaceFile, NeitherWritesThroughALinkNorReplacesIt) {
   EXPECT_EQ(namesIn(dir.path), std::vector<std::string>({"dangling", "elsewhere", "marks"}));
 }
 
+// In a folder others may write, links planted under the names a save
+// gives its temporaries neither redirect the write nor stop it.
+TEST(ReplaceFile, PlantedTemporariesDoNotRedirectTheWrite) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path.c_str(), 0777), 0);
+  writeFile(dir / "victim", "precious");
+  writeFile(dir / "marks", "old");
+  const std::string prefix = dir / ("marks.tmp-" + std::to_string(getpid()) + "-");
+  for (int n = 0; n < 300; ++n) {
+    ASSERT_EQ(symlink((dir / "victim").c_str(), (prefix + std::to_string(n)).c_str()), 0);
+  }
+  for (const char* content : {"new", "newer"}) {
+    ASSERT_TRUE(zub::replaceFile(dir / "marks", content));
+    EXPECT_EQ(readFile(dir / "marks"), content);
+    EXPECT_TRUE(S_ISREG(modeOf(dir / "marks")));
+  }
+  EXPECT_EQ(readFile(dir / "victim"), "precious");
+}
+
 TEST(CreateFile, NeverOverAnythingThatExists) {
   TempDir dir;
   writeFile(dir / "old", "kept");

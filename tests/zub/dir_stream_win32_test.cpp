@@ -20,12 +20,6 @@ TEST(DirStreamWindows, DriveRootsInEveryForm) {
   }
 }
 
-TEST(NativeSeparator, IsTheBackslash) {
-  EXPECT_EQ(zub::nativeSeparator(), '\\');
-  EXPECT_EQ(zub::detectSeparator("abc"), '\\');
-  EXPECT_EQ(zub::toNative("D:/Users/x/"), "D:\\Users\\x");
-}
-
 TEST(Normalize, RealDrivePaths) {
   EXPECT_TRUE(zub::isAbsolute(zub::currentDir()));
   EXPECT_EQ(zub::normalize("C:\\windows\\system32\\.."), "C:\\windows");

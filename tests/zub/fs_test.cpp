@@ -222,7 +222,7 @@ void checkBatchAgreesWithIsDir(const std::string& root, std::string& wrong) {
   // The pass over the directory now, with names in display order (here
   // reversed) and the listing order right, missing, or wrong throughout.
   const size_t count = names.size();
-  std::vector<std::string> reversed = names.toVector();
+  std::vector<std::string> reversed(names.begin(), names.end());
   std::reverse(reversed.begin(), reversed.end());
   const zub::StringList display(reversed);
   std::vector<uint32_t> right(count - 1), wrongOrder(count - 1);  // "vanished" is not listed

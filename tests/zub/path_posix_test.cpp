@@ -11,11 +11,6 @@
 
 namespace {
 
-TEST(NativeSeparator, IsTheSlash) {
-  EXPECT_EQ(zub::nativeSeparator(), '/');
-  EXPECT_EQ(zub::detectSeparator("abc"), '/');
-}
-
 TEST(CurrentDir, ReportsAWorkingDirectoryOfManyKilobytes) {
   // Deeper than 1024 bytes and than PATH_MAX; the child process walks in
   // step by step and removes its chain again on the way out.

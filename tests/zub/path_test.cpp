@@ -128,6 +128,10 @@ TEST(DetectSeparator, FirstSeparatorElseFallback) {
     SCOPED_TRACE(row.path);
     EXPECT_EQ(zub::detectSeparator(row.path, row.fallback, zub::PathStyle::windows), row.windows);
     EXPECT_EQ(zub::detectSeparator(row.path, row.fallback, zub::PathStyle::posix), row.posix);
+    if (row.fallback == zub::nativeSeparator()) {
+      EXPECT_EQ(zub::detectSeparator(row.path),
+                zub::nativePathStyle() == zub::PathStyle::windows ? row.windows : row.posix);
+    }
   }
 }
 

@@ -188,15 +188,33 @@ TEST_F(SettingsFixture, OpenWithoutProfileVariablesUsesTheDotFolderHere) {
   EXPECT_TRUE(zub::fileExists((dir / ".orchard.menu/F").c_str()));
 }
 
-TEST_F(SettingsFixture, NoStreamWhenTheFolderCannotBeMade) {
+// A candidate that cannot take a new file (here: a file stands where its
+// folder should be, as good as a folder that may not be written) sends the
+// new file to the next one; with none left there is no stream.
+TEST_F(SettingsFixture, ACandidateThatTakesNoFilePassesItOn) {
   testing_support::writeFile(dir / "plain", "data");
   setProfile(env, {dir / "plain/below", std::nullopt, std::nullopt, std::nullopt});
-  for (const char* mode : {"r", "w", "a"}) {
+  for (const char* mode : {"w", "a", "r"}) {
     SCOPED_TRACE(mode);
-    EXPECT_EQ(zub::openSettingsFile("F", mode), nullptr);
+    FILE* f = zub::openSettingsFile("F", mode);
+    ASSERT_NE(f, nullptr);
+    if (mode[0] != 'r') std::fputs(mode, f);
+    std::fclose(f);
   }
+  EXPECT_EQ(testing_support::readFile(dir / ".orchard.menu/F"), "wa");
   EXPECT_EQ(testing_support::readFile(dir / "plain"), "data");
-  EXPECT_FALSE(zub::isDir((dir / ".orchard.menu").c_str()));
+
+  std::filesystem::remove_all(dir / ".orchard.menu");
+  testing_support::writeFile(dir / ".orchard.menu", "data");
+  testing_support::writeFile(dir / "orchard.menu", "data");
+  EXPECT_EQ(zub::openSettingsFile("F", "w"), nullptr);
+  const zub::SettingsLocation location = zub::locateSettingsFile("F");
+  EXPECT_EQ(location.path, "");
+  EXPECT_NE(location.problem.find(native(dir / "plain/below")), std::string::npos)
+      << location.problem;
+  for (const char* name : {"plain", ".orchard.menu", "orchard.menu"}) {
+    EXPECT_EQ(testing_support::readFile(dir / name), "data");
+  }
 }
 
 TEST(DigestHex, TheTestSuiteOfRfc1321) {

@@ -1,6 +1,7 @@
 // Settings files that are not the user's own regular files: planted by
 // someone else, links, directories, fifos, devices. None of them is read,
-// written or replaced, and none blocks.
+// written or replaced, and none blocks; a new file goes to the next
+// candidate instead. The user's own files are used wherever they lie.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -23,6 +24,8 @@ using testing_support::TempDir;
 // A user id that is neither root, nobody, nor anyone running the tests:
 // "another local user" for files planted as root.
 constexpr uid_t otherUser = 4242;
+// A group that neither nobody nor the user running the tests is in.
+constexpr gid_t otherGroup = 4343;
 
 bool isRoot() { return geteuid() == 0; }
 
@@ -31,26 +34,49 @@ mode_t lmodeOf(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
 }
 
+// True when `stream` is open on the file at `path`.
+bool isOpenOn(FILE* stream, const std::string& path) {
+  struct stat open {}, named {};
+  return stream != nullptr && fstat(fileno(stream), &open) == 0 &&
+         lstat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+         open.st_ino == named.st_ino;
+}
+
+struct UmaskGuard {
+  mode_t old;
+  explicit UmaskGuard(mode_t mask) : old(umask(mask)) {}
+  ~UmaskGuard() { umask(old); }
+};
+
+// HOME is <dir>/home and the working directory <dir>, so the candidates
+// are <dir>/home/.orchard.menu/F, then fallback = <dir>/.orchard.menu/F.
 struct TrustFixture : ::testing::Test {
   TempDir dir;
   EnvGuard env;
   std::string home = dir / "home";
   std::string folder = home + "/.orchard.menu";
   std::string path = folder + "/F";
+  std::string fallback = dir / ".orchard.menu/F";
   void SetUp() override {
     ASSERT_TRUE(testing_support::makeDir(folder));
     ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(dir.path.c_str(), 0755), 0);  // for checks run as nobody
+    ASSERT_TRUE(env.changeDir(dir.path));
     env.useHome(home);
+  }
+  void removeFallback() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir / ".orchard.menu", ignored);
   }
 };
 
-// Each row plants something at the settings path; opening it for reading
-// or writing gives no stream, returns at all (a fifo must not block), and
-// leaves what was planted, and what a link points to, as it was.
+// Each row plants something at the first candidate; opening it for
+// reading or writing returns at all (a fifo must not block) with a new
+// file at the next candidate, and leaves what was planted, and what a
+// link points to, as it was.
 TEST_F(TrustFixture, NothingButARegularFileIsOpened) {
   const std::string outside = dir / "outside";
   ASSERT_TRUE(testing_support::makeDir(outside));
-  ASSERT_EQ(chmod(outside.c_str(), 0777), 0);  // others may write there
   struct Row {
     const char* what;
     std::function<int()> plant;          // 0 on success
@@ -65,13 +91,6 @@ TEST_F(TrustFixture, NothingButARegularFileIsOpened) {
        [&] { return S_ISLNK(lmodeOf(path)) && S_ISCHR(lmodeOf("/dev/zero")); }},
       {"a dangling link", [&] { return symlink((outside + "/made").c_str(), path.c_str()); },
        [&] { return S_ISLNK(lmodeOf(path)) && !testing_support::fileExists(outside + "/made"); }},
-      {"a link into a folder others may write",
-       [&] {
-         return testing_support::writeFile(outside + "/kept", "3\n2\nkept\n")
-                    ? symlink((outside + "/kept").c_str(), path.c_str())
-                    : -1;
-       },
-       [&] { return testing_support::readFile(outside + "/kept") == "3\n2\nkept\n"; }},
   };
   for (const Row& row : rows) {
     for (const char* mode : {"r", "w", "a"}) {
@@ -81,14 +100,13 @@ TEST_F(TrustFixture, NothingButARegularFileIsOpened) {
       EXPECT_EXIT(
           {
             alarm(60);
-            FILE* stream = zub::openSettingsFile("F", mode);
-            std::exit(stream == nullptr ? 0 : 1);
+            std::exit(isOpenOn(zub::openSettingsFile("F", mode), fallback) ? 0 : 1);
           },
           ::testing::ExitedWithCode(0), "");
       EXPECT_TRUE(row.asItWas());
       std::error_code ignored;
       std::filesystem::remove_all(path, ignored);
-      std::filesystem::remove_all(outside + "/kept", ignored);
+      removeFallback();
     }
   }
 }
@@ -101,9 +119,7 @@ TEST_F(TrustFixture, AnOwnLinkInAnOwnFolderStandsForItsTarget) {
   ASSERT_EQ(symlink((elsewhere + "/F").c_str(), path.c_str()), 0);
 
   EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), elsewhere + "/F");
-  const zub::SettingsLocation location = zub::locateSettingsFile("F");
-  EXPECT_TRUE(location.exists);
-  EXPECT_EQ(location.path, elsewhere + "/F");
+  EXPECT_EQ(zub::locateSettingsFile("F").path, elsewhere + "/F");
   FILE* stream = zub::openSettingsFile("F", "w");
   ASSERT_NE(stream, nullptr);
   std::fputs("written", stream);
@@ -112,25 +128,150 @@ TEST_F(TrustFixture, AnOwnLinkInAnOwnFolderStandsForItsTarget) {
   EXPECT_EQ(testing_support::readFile(elsewhere + "/F"), "written");
 }
 
-// The folder test of the candidates: owned by the user, and no one else
-// may add, remove or rename files in it.
-TEST_F(TrustFixture, FilesInFoldersOthersMayWriteArePassedOver) {
-  ASSERT_TRUE(testing_support::writeFile(path, "3\n2\n\n"));
-  struct Row {
-    mode_t folderMode;
-    bool found;
+// A settings file reached through links: every link on the way, the links
+// to folders included, must be the user's own and lie in a folder no one
+// else may write; the file at the end must be the user's own. Otherwise
+// the chain is passed over and a new file is made at the next candidate.
+TEST_F(TrustFixture, EveryLinkOfAChainIsChecked) {
+  const std::string mine = dir / "mine";      // the user's, 0700
+  const std::string shared = dir / "shared";  // everyone may write, not sticky
+  const std::string victim = mine + "/bashrc";
+  for (const std::string& made : {mine, shared}) {
+    ASSERT_TRUE(testing_support::makeDir(made));
+  }
+  ASSERT_EQ(chmod(mine.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 0777), 0);
+  const auto link = [](const std::string& to, const std::string& at) {
+    return symlink(to.c_str(), at.c_str()) == 0;
   };
-  const Row rows[] = {{0700, true}, {0755, true}, {0707, false}, {0777, false}, {01777, false}};
+  const auto othersLink = [&](const std::string& to, const std::string& at) {
+    return link(to, at) && lchown(at.c_str(), otherUser, otherUser) == 0;
+  };
+  struct Row {
+    const char* what;
+    bool needsRoot;
+    std::function<bool()> plant;
+    std::string usedFile;  // empty: passed over
+  };
+  const Row rows[] = {
+      {"own link → own link in an own folder → own file", false,
+       [&] { return link(victim, mine + "/l") && link(mine + "/l", path); }, victim},
+      {"own link, relative, through an own link to a folder", false,
+       [&] { return link(".", mine + "/here") && link("../../mine/here/bashrc", path); },
+       victim},
+      {"twenty own links", false,
+       [&] {
+         bool ok = link(victim, mine + "/l0");
+         for (int i = 1; i < 20; ++i)
+           ok = ok && link(mine + "/l" + std::to_string(i - 1), mine + "/l" + std::to_string(i));
+         return ok && link(mine + "/l19", path);
+       },
+       victim},
+      {"own link → own file in a folder others may write", false,
+       [&] {
+         return testing_support::writeFile(shared + "/kept", "victim\n") &&
+                link(shared + "/kept", path);
+       },
+       shared + "/kept"},
+      {"own link → own link in a folder others may write → own file", false,
+       [&] { return link(victim, shared + "/l") && link(shared + "/l", path); }, ""},
+      {"own link through an own link to a folder, in a folder others may write", false,
+       [&] { return link(mine, shared + "/d") && link(shared + "/d/bashrc", path); }, ""},
+      {"a loop of own links", false,
+       [&] {
+         return link(mine + "/b", mine + "/a") && link(mine + "/a", mine + "/b") &&
+                link(mine + "/a", path);
+       },
+       ""},
+      {"own link → another user's link in a shared folder → own file", true,
+       [&] { return othersLink(victim, shared + "/l") && link(shared + "/l", path); }, ""},
+      {"own link → another user's link in an own folder → own file", true,
+       [&] { return othersLink(victim, mine + "/l") && link(mine + "/l", path); }, ""},
+      {"own link through another user's link to a folder", true,
+       [&] { return othersLink(mine, mine + "/d") && link(mine + "/d/bashrc", path); }, ""},
+      {"own link → another user's file", true,
+       [&] {
+         return testing_support::writeFile(mine + "/theirs", "victim\n") &&
+                chown((mine + "/theirs").c_str(), otherUser, otherUser) == 0 &&
+                link(mine + "/theirs", path);
+       },
+       ""},
+  };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.folderMode);
-    ASSERT_EQ(chmod(folder.c_str(), row.folderMode), 0);
-    EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), row.found ? path : "");
-    // Passed over is as if absent: the file there is the first candidate,
-    // which is taken, so nothing can be opened and nothing is changed.
-    if (!row.found) {
-      EXPECT_EQ(zub::openSettingsFile("F", "w"), nullptr);
+    SCOPED_TRACE(row.what);
+    if (row.needsRoot && !isRoot()) continue;  // planting as a second user needs root
+    ASSERT_TRUE(testing_support::writeFile(victim, "victim\n"));
+    ASSERT_TRUE(row.plant());
+    EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), row.usedFile);
+    FILE* stream = zub::openSettingsFile("F", "w");
+    EXPECT_TRUE(isOpenOn(stream, row.usedFile.empty() ? fallback : row.usedFile));
+    if (stream != nullptr) {
+      std::fputs("marks\n", stream);
+      std::fclose(stream);
     }
-    EXPECT_EQ(testing_support::readFile(path), "3\n2\n\n");
+    const std::string used = row.usedFile.empty() ? victim : row.usedFile;
+    EXPECT_EQ(testing_support::readFile(used), row.usedFile.empty() ? "victim\n" : "marks\n");
+    EXPECT_TRUE(S_ISLNK(lmodeOf(path)));
+    for (const std::string& emptied : {mine, shared}) {
+      for (const std::string& name : testing_support::namesIn(emptied)) {
+        ASSERT_EQ(unlink((emptied + "/" + name).c_str()), 0);
+      }
+    }
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    removeFallback();
+  }
+}
+
+// The user's own file is used whatever the permission bits of its folder:
+// it is checked on the open descriptor, and a replacement only ever goes
+// over it by rename.
+TEST_F(TrustFixture, OwnFilesAreUsedWhateverTheFolderBits) {
+  for (mode_t folderMode : {0700, 0755, 0770, 0707, 0777, 01777, 02775}) {
+    SCOPED_TRACE(folderMode);
+    ASSERT_TRUE(testing_support::writeFile(path, "3\n2\n\n"));
+    ASSERT_EQ(chmod(folder.c_str(), folderMode), 0);
+    EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), path);
+    FILE* stream = zub::openSettingsFile("F", "a");
+    EXPECT_TRUE(isOpenOn(stream, path));
+    if (stream != nullptr) std::fclose(stream);
+  }
+}
+
+// The settings folder the program makes is the user's alone whatever the
+// umask, also in a setgid home that a group may write, and the file made
+// in it is found again.
+TEST_F(TrustFixture, TheSettingsFolderIsMadeForTheUserAlone) {
+  struct Row {
+    mode_t mask;
+    bool setgidGroupHome;  // home: mode 2775, a group not the user's own
+  };
+  const Row rows[] = {{0, false}, {022, false}, {077, false}, {002, true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.mask) + (row.setgidGroupHome ? ", setgid home" : ""));
+    if (row.setgidGroupHome && !isRoot()) continue;  // chgrp to another group needs root
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(testing_support::giveToCheckUser(home));
+    if (row.setgidGroupHome) {
+      ASSERT_EQ(chown(home.c_str(), 65534, otherGroup), 0);
+    }
+    ASSERT_EQ(chmod(home.c_str(), row.setgidGroupHome ? 02775 : 0755), 0);
+    const std::string made = path;
+    const testing_support::ChildCheck check =
+        testing_support::runUnprivileged([&](std::string& out) {
+          umask(row.mask);
+          FILE* stream = zub::openSettingsFile("F", "w");
+          if (stream == nullptr) return;
+          std::fputs("marks\n", stream);
+          std::fclose(stream);
+          struct stat st {};
+          stat(made.substr(0, made.rfind('/')).c_str(), &st);
+          char mode[16];
+          std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(st.st_mode & 07777));
+          out = mode;
+          out += zub::findSettingsFile("orchard.menu", "F") == made ? " found" : " lost";
+        });
+    ASSERT_TRUE(check.ran) << check.output;
+    EXPECT_EQ(check.output, "700 found");
   }
 }
 
@@ -143,16 +284,14 @@ TEST_F(TrustFixture, AnotherUsersFilesLinksAndFoldersArePassedOver) {
 
   ASSERT_EQ(chown(path.c_str(), otherUser, otherUser), 0);
   EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), "");
+  FILE* stream = zub::openSettingsFile("F", "w");
+  EXPECT_TRUE(isOpenOn(stream, fallback));
+  if (stream != nullptr) std::fclose(stream);
+  EXPECT_EQ(testing_support::readFile(path), "3\n2\n\n");
+  removeFallback();
   ASSERT_EQ(chown(path.c_str(), 0, 0), 0);
 
   ASSERT_EQ(chown(folder.c_str(), otherUser, otherUser), 0);
-  EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), "");
-  ASSERT_EQ(chown(folder.c_str(), 0, 0), 0);
-
-  // A group-writable folder is private only for the user's own group.
-  ASSERT_EQ(chmod(folder.c_str(), 0770), 0);
-  EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), path);
-  ASSERT_EQ(chown(folder.c_str(), 0, otherUser), 0);
   EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), "");
   ASSERT_EQ(chown(folder.c_str(), 0, 0), 0);
 
@@ -162,7 +301,9 @@ TEST_F(TrustFixture, AnotherUsersFilesLinksAndFoldersArePassedOver) {
   ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
   ASSERT_EQ(lchown(path.c_str(), otherUser, otherUser), 0);
   EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), "");
-  EXPECT_EQ(zub::openSettingsFile("F", "w"), nullptr);
+  stream = zub::openSettingsFile("F", "w");
+  EXPECT_TRUE(isOpenOn(stream, fallback));
+  if (stream != nullptr) std::fclose(stream);
   EXPECT_EQ(testing_support::readFile(target), "mine");
 }
 

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Writes the licence notices of the work of others that a build of
+# orchard.menu carries in its binary, each text copied at build time from
+# the source package or the installed Debian package that the build used,
+# so that the notices follow what was really linked in. A missing or empty
+# source stops the build: a package without its notices must not be made.
+#
+#   tools/third_party_notices.sh OUT windows FREEGLUT_SOURCE GLEW_SOURCE
+#     the Windows program: freeglut and GLEW (static, from their Debian
+#     source packages), the mingw-w64 runtime and winpthreads, the GCC
+#     runtime libraries (libstdc++, libgcc) and the DejaVu-derived font
+#   tools/third_party_notices.sh OUT debian
+#     the Linux program, which links freeglut and GLEW as shared libraries
+#     of their own packages: the GCC runtime exception and DejaVu
+set -euo pipefail
+
+usage() { echo "usage: $0 OUT windows FREEGLUT_SOURCE GLEW_SOURCE | $0 OUT debian" >&2; exit 2; }
+(($# >= 2)) || usage
+out=$1
+kind=$2
+
+die() { echo "third_party_notices: $*" >&2; exit 1; }
+
+# The version of an installed package, for saying where a text came from.
+package_version() {
+  dpkg-query -W -f='${Version}' "$1" 2>/dev/null || die "package $1 is not installed"
+}
+
+# section TITLE ORIGIN TEXT_FILE: one notice, under a rule and a title.
+section() {
+  local title=$1 origin=$2 text=$3
+  [[ -s $text ]] || die "no licence text for $title: $origin is missing or empty"
+  printf '\n%s\n%s\n(%s)\n\n' "$(printf '=%.0s' {1..72})" "$title" "$origin"
+  cat "$text"
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# libstdc++ and libgcc are GPL 3 with the GCC Runtime Library Exception;
+# their package's copyright file names the libraries it covers and carries
+# the exception's text, which is what a binary built with them owes.
+gcc_exception() {
+  local copyright=$1 piece=$work/gcc-exception
+  [[ -s $copyright ]] || die "$copyright is missing"
+  sed -n '/^The following runtime libraries are licensed/,/^ - libvtv/p' "$copyright" >"$piece"
+  [[ -s $piece ]] || die "$copyright does not list the runtime libraries"
+  echo >>"$piece"
+  sed -n '/^GCC RUNTIME LIBRARY EXCEPTION$/,/^requirements of the license of GCC\.$/p' "$copyright" >"$piece.text"
+  grep -q '^requirements of the license of GCC\.$' "$piece.text" ||
+    die "$copyright holds no complete GCC Runtime Library Exception"
+  cat "$piece.text" >>"$piece"
+  echo "$piece"
+}
+
+dejavu=/usr/share/doc/fonts-dejavu-core/copyright
+{
+  echo "orchard.menu contains the work of others, under the licences below."
+  case $kind in
+    windows)
+      (($# == 4)) || usage
+      freeglut=${3%/} glew=${4%/}
+      section "freeglut (window, event loop and keyboard, linked in)" \
+        "$(basename "$freeglut")/COPYING, from Debian's freeglut source package" "$freeglut/COPYING"
+      section "GLEW, the OpenGL Extension Wrangler Library (linked in)" \
+        "$(basename "$glew")/LICENSE.txt, from Debian's glew source package" "$glew/LICENSE.txt"
+      section "mingw-w64 runtime and winpthreads (linked in)" \
+        "/usr/share/doc/mingw-w64-common/copyright, mingw-w64 $(package_version mingw-w64-common)" \
+        /usr/share/doc/mingw-w64-common/copyright
+      section "GCC runtime libraries: libstdc++ and libgcc (linked in)" \
+        "/usr/share/doc/gcc-mingw-w64-base/copyright, gcc-mingw-w64 $(package_version gcc-mingw-w64-base)" \
+        "$(gcc_exception /usr/share/doc/gcc-mingw-w64-base/copyright)"
+      ;;
+    debian)
+      (($# == 2)) || usage
+      section "GCC runtime libraries: libstdc++ and libgcc (their headers are compiled in)" \
+        "/usr/share/doc/libstdc++6/copyright, libstdc++6 $(package_version libstdc++6)" \
+        "$(gcc_exception /usr/share/doc/libstdc++6/copyright)"
+      ;;
+    *) usage ;;
+  esac
+  section "DejaVu fonts and Bitstream Vera (the built-in font picture is rendered from DejaVu Sans Bold and DejaVu Serif Bold)" \
+    "$dejavu, fonts-dejavu-core $(package_version fonts-dejavu-core)" "$dejavu"
+} >"$work/notices"
+mv "$work/notices" "$out"
