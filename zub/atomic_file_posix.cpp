@@ -32,6 +32,21 @@ std::string temporaryName(const std::string& base) {
 // this name is a killed writer's, and it is found without a scan.
 std::string lockedTemporaryName(const std::string& base) { return temporaryPrefix(base) + "locked"; }
 
+// Removes `name` from `dirFd` when it is the running user's own (or, for
+// root, the folder owner's, whom root's saves give their files): a
+// leftover temporary, or a link of the user's own that only stands in the
+// way (removing a link leaves its target alone). Whatever another user put
+// under a temporary's name in a folder others may write stays.
+void removeOwnLeftover(int dirFd, const char* name) {
+  struct stat st, folder;
+  if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+    return;
+  const bool own = st.st_uid == geteuid() ||
+                   (geteuid() == 0 && fstat(dirFd, &folder) == 0 && st.st_uid == folder.st_uid);
+  if (own) unlinkat(dirFd, name, 0);
+}
+
 // Removes the temporaries of `base` in `dirFd` whose writer is gone. One of
 // our own is a leftover too: saves run one at a time, so none is under way.
 void removeStaleTemporaries(int dirFd, const std::string& base) {
@@ -50,7 +65,7 @@ void removeStaleTemporaries(int dirFd, const std::string& base) {
     if (end == entry->d_name + prefix.size() || *end != '-' || pid <= 0) continue;
     const bool gone = pid == static_cast<long>(getpid()) ||
                       (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
-    if (gone) unlinkat(dirfd(dir), entry->d_name, 0);
+    if (gone) removeOwnLeftover(dirfd(dir), entry->d_name);
   }
   closedir(dir);
 }
@@ -128,7 +143,7 @@ struct Temporary {
 std::string nextTemporaryName(int dirFd, const std::string& base, bool locked, int attempt) {
   if (!locked || attempt > 0) return temporaryName(base);
   const std::string name = lockedTemporaryName(base);
-  unlinkat(dirFd, name.c_str(), 0);
+  removeOwnLeftover(dirFd, name.c_str());
   return name;
 }
 
@@ -255,7 +270,7 @@ bool writeWhole(const std::string& path, const struct stat* old, const ContentSo
   if (sweptFiles().insert(path).second) removeStaleTemporaries(dirFd, parts.base);
   // Under the lock a killed writer's temporary has the fixed name: it goes
   // at every save, also when this save needs no named temporary itself.
-  if (locked) unlinkat(dirFd, lockedTemporaryName(parts.base).c_str(), 0);
+  if (locked) removeOwnLeftover(dirFd, lockedTemporaryName(parts.base).c_str());
 
   Outcome outcome = Outcome::failed;
   bool tookTemporary = false;
