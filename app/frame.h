@@ -1,17 +1,6 @@
-// Start-up of the browser and the window callbacks that make a frame.
+// The window callbacks that make a frame, and the handlers of the input
+// the browser does not use.
 #pragma once
-
-// Copies argv into browserState.arguments / argumentCount. `argv` holds
-// `argc` zero-terminated strings.
-void copyArguments(int argc, char** argv);
-
-// Opens the first directory: the first argument after the program name
-// when there is one, else "." (the working directory). Needs no window.
-void openInitialDirectory();
-
-// The four lines printed on every start: an empty line, the banner with
-// the base name of `programPath`, the usage line, an empty line.
-void printStartupLines(const char* programPath);
 
 // Display callback: sets up the extension loader on the very first frame
 // (whichever callback draws it), clears, sets the per-frame GL state and a

@@ -9,6 +9,7 @@
 #include "app/entry.h"
 #include "app/frame.h"
 #include "app/leak_check.h"
+#include "app/startup.h"
 #include "app/window_identity.h"
 #include "browser/browser_state.h"
 
@@ -20,7 +21,7 @@ int runBrowser(int argc, char** argv) {
   // has finished before the event loop starts, so before anything draws
   // or a key is handled.
   copyArguments(argc, argv);
-  startBackgroundWork(openInitialDirectory);
+  startBackgroundWork(openFirstDirectory, const_cast<char*>(firstDirectory()));
 
   glutInitWindowPosition(0, 0);
   glutInitWindowSize(1920, 1080);
