@@ -15,6 +15,7 @@
 
 #include "bench/private_home.h"
 #include "browser/browser_state.h"
+#include "zub/digest.h"
 #include "zub/settings.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "browser/entry_status.h"
+#include "zub/digest.h"
 #include "zub/path.h"
-#include "zub/settings.h"
 
 BrowserState browserState;
 

@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "zub/digest.h"
 #include "zub/file_lock.h"
 #include "zub/fs.h"
-#include "zub/settings.h"
 #include "zub/string_list.h"
 
 struct BrowserState {

@@ -13,6 +13,7 @@
 #include "browser/browser_state.h"
 #include "browser/entry_status.h"
 #include "zub/atomic_file.h"
+#include "zub/digest.h"
 #include "zub/fs.h"
 #include "zub/path.h"
 #include "zub/settings.h"

@@ -19,6 +19,7 @@
 
 #include "browser/browser_state.h"
 #include "zub/atomic_file.h"
+#include "zub/digest.h"
 #include "zub/settings.h"
 
 namespace {

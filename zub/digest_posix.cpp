@@ -1,7 +1,7 @@
 // MD5 from nettle, the library Debian ships for it.
 #include <nettle/md5.h>
 
-#include "zub/settings.h"
+#include "zub/digest.h"
 
 namespace zub {
 

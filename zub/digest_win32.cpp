@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 
-#include "zub/settings.h"
+#include "zub/digest.h"
 
 namespace zub {
 namespace {

@@ -2,10 +2,8 @@
 // opening them (created empty, with their folders, on first use).
 #pragma once
 
-#include <array>
 #include <cstdio>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace zub {
@@ -51,20 +49,5 @@ FILE* openSettingsFile(const char* file, const char* mode);
 
 // The folder every settings file of this program lives in.
 inline constexpr char settingsFolder[] = "orchard.menu";
-
-// The MD5 digest (RFC 1321) of the bytes of `s`, as 32 upper-case
-// hexadecimal digits.
-std::string digestHex(const std::string& s);
-
-// The same digest as its 16 bytes, for callers that compare many of them.
-using Digest = std::array<unsigned char, 16>;
-Digest digest(std::string_view s);
-
-// `d` as digestHex() writes it: 32 upper-case hexadecimal digits.
-std::string hexOf(const Digest& d);
-
-// Reads back what hexOf() writes. False, leaving `out` unspecified, unless
-// `text` is exactly 32 digits from "0123456789ABCDEF".
-bool parseHex(const char* text, size_t length, Digest& out);
 
 }  // namespace zub

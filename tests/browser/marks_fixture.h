@@ -7,7 +7,7 @@
 
 #include "browser/browser_state.h"
 #include "tests/browser/browser_fixture.h"
-#include "zub/settings.h"
+#include "zub/digest.h"
 
 using Marks = std::vector<int32_t>;
 

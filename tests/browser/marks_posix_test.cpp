@@ -18,7 +18,7 @@
 
 #include "browser/browser_state.h"
 #include "tests/browser/marks_fixture.h"
-#include "zub/settings.h"
+#include "zub/digest.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include "tests/support/platform.h"
 #include "tests/support/support.h"
+#include "zub/digest.h"
 #include "zub/settings.h"
 
 namespace fs = std::filesystem;

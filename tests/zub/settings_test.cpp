@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "tests/support/support.h"
+#include "zub/digest.h"
 #include "zub/fs.h"
 #include "zub/path.h"
 
