@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "browser/entry_status.h"
+#include "browser/lines_and_keys.h"
 #include "zub/digest.h"
 #include "zub/path.h"
 

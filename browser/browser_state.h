@@ -33,7 +33,7 @@ struct BrowserState {
 
   // Kept beside the entries so that a mark change does not hash every
   // name again. Same length and order as entryNames; refreshEntryKeys()
-  // (browser/entry_status.h) brings them up to date whatever changed.
+  // (browser/lines_and_keys.h) brings them up to date whatever changed.
   std::vector<zub::Digest> entryDigests;  // MD5 of each name: its marks key
   uint64_t entryDigestsOf = 0;            // entryNames.version() they were made for
   // Which entries the last buildLines() or openDirectory() found to be

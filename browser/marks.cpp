@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "browser/browser_state.h"
-#include "browser/entry_status.h"
+#include "browser/lines_and_keys.h"
 #include "zub/atomic_file.h"
 #include "zub/digest.h"
 #include "zub/fs.h"

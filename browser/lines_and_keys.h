@@ -1,4 +1,5 @@
-// Internals shared by the browser model's files.
+// What the browser model's files share beyond BrowserState's interface:
+// display lines from known directory status, and the entries' marks keys.
 #pragma once
 
 #include <string>
