@@ -10,6 +10,7 @@
 
 #include "browser/browser_state.h"
 #include "browser/entry_status.h"
+#include "browser/legacy_marks.h"
 #include "zub/atomic_file.h"
 #include "zub/fs.h"
 #include "zub/path.h"
@@ -231,8 +232,10 @@ void loadMarks(BrowserState& state) {
   const size_t count = state.entryNames.size();
   state.marks.assign(count, 0);
 
-  FILE* stream = zub::openSettingsFile(zub::digestHex(state.currentDirectory).c_str(), "r");
+  std::vector<zub::Digest> legacyKeys;
+  FILE* stream = openMarksForReading(state, legacyKeys);
   if (stream == nullptr) return;
+  const std::vector<zub::Digest>& keys = legacyKeys.empty() ? state.entryDigests : legacyKeys;
   // Its buffer is too large for the stack of a callback; loads run one at
   // a time on the event-loop thread.
   static MarksReader readerStorage;
@@ -256,12 +259,12 @@ void loadMarks(BrowserState& state) {
     int32_t mark = 0;
     reader->readInt(mark);
     if (!isKey) continue;
-    if (next < count && key == state.entryDigests[next]) {
+    if (next < count && key == keys[next]) {
       state.marks[next++] = mark;
       continue;
     }
-    if (index.slots.empty()) index.build(state.entryDigests);
-    const uint32_t entry = index.find(key, state.entryDigests);
+    if (index.slots.empty()) index.build(keys);
+    const uint32_t entry = index.find(key, keys);
     if (entry != EntryIndex::empty) state.marks[entry] = mark;
   }
   fclose(stream);
