@@ -12,8 +12,14 @@
 // header, or cannot be read to tell) is run directly, and handed to the
 // opener when that run cannot start; anything else goes to the opener,
 // `xdg-open` found on PATH. The new process is detached: its own session,
-// standard streams on /dev/null, the browser's working directory, no other
-// inherited descriptors, never waited for and never left as a zombie.
+// standard streams on /dev/null, no other inherited descriptors, never
+// waited for and never left as a zombie. On both platforms the launched
+// program (on POSIX the opener too) starts in the folder that holds the
+// file, as a file manager starts it; the browser's own working directory
+// does not change. On Windows `fullPath` is UTF-8; a path that is not
+// strict UTF-8, or one the shell would read as another file (trailing dots
+// or blanks, a device name, more than 260 characters) and for which the
+// volume keeps no short alias, launches nothing.
 // Reports nothing: a launch that fails (no opener, exec failure, a path
 // that vanished, a path holding a NUL byte) shows nothing.
 void launchFile(const std::string& fullPath);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "browser/browser_state.h"
+#include "browser/legacy_marks.h"
 #include "browser/lines_and_keys.h"
 #include "zub/atomic_file.h"
 #include "zub/digest.h"
@@ -160,12 +161,12 @@ uint64_t validFileBytes(size_t entries) {
   return 2 * numberLine + std::max(entries, entriesAlwaysRead) * entryLine + 2;
 }
 
-// Reads the marks file open as `stream` for the entries of `state`: the
-// mark of each entry found goes into `marks` (one element per entry), the
+// Reads the marks file open as `stream` for the entries whose keys are
+// `keys`: the mark of each entry found goes into `marks` (one per key), the
 // stored selection into `selection`; what is not found is left as it was.
-void readMarks(FILE* stream, const BrowserState& state, std::vector<int32_t>& marks,
+void readMarks(FILE* stream, const std::vector<zub::Digest>& keys, std::vector<int32_t>& marks,
                int32_t& selection) {
-  const size_t count = state.entryNames.size();
+  const size_t count = keys.size();
   // Its buffer is too large for the stack of a callback; reads run one at
   // a time on the event-loop thread.
   static MarksReader readerStorage;
@@ -190,12 +191,12 @@ void readMarks(FILE* stream, const BrowserState& state, std::vector<int32_t>& ma
     int32_t mark = 0;
     reader->readInt(mark);
     if (!isKey) continue;
-    if (next < count && key == state.entryDigests[next]) {
+    if (next < count && key == keys[next]) {
       marks[next++] = mark;
       continue;
     }
-    if (index.slots.empty()) index.build(state.entryDigests);
-    const uint32_t entry = index.find(key, state.entryDigests);
+    if (index.slots.empty()) index.build(keys);
+    const uint32_t entry = index.find(key, keys);
     if (entry != EntryIndex::empty) marks[entry] = mark;
   }
 }
@@ -211,7 +212,7 @@ void takeOthersMarks(BrowserState& state, const std::string& fileKey, const std:
   std::vector<int32_t> theirs(count, 0);
   int32_t theirSelection = 0;
   const zub::FileStamp read = zub::stampOf(stream);
-  readMarks(stream, state, theirs, theirSelection);
+  readMarks(stream, state.entryDigests, theirs, theirSelection);
   fclose(stream);
   // Without a record of what was read (a state never loaded) every mark
   // counts as this instance's.
@@ -347,13 +348,19 @@ void loadMarks(BrowserState& state) {
   const size_t count = state.entryNames.size();
   state.marks.assign(count, 0);
 
-  FILE* stream = zub::openSettingsFile(zub::digestHex(state.currentDirectory).c_str(), "r");
-  state.marksFileStamp = zub::stampOf(stream);
+  std::vector<zub::Digest> legacyKeys;
+  FILE* stream = openMarksForReading(state, legacyKeys);
+  const bool legacy = !legacyKeys.empty();
+  state.marksFileStamp = legacy ? zub::FileStamp() : zub::stampOf(stream);
   if (stream != nullptr) {
-    readMarks(stream, state, state.marks, state.selection);
+    readMarks(stream, legacy ? legacyKeys : state.entryDigests, state.marks, state.selection);
     fclose(stream);
   }
-  state.marksOnDisk = state.marks;
+  // Marks read from a file under the old key are not in the file this
+  // instance writes yet: they count as its own changes, so the first save
+  // carries them over whatever that file holds by then.
+  if (legacy) state.marksOnDisk.assign(count, 0);
+  else state.marksOnDisk = state.marks;
 
   // Whatever the file says (it may be older than the listing, or damaged),
   // the selection lands on an entry, so the keys that act on it work.

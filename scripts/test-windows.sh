@@ -96,7 +96,11 @@ screenshot_has_red() {
 
 marks_line_count() { [[ -f $1 ]] && (($(grep -c . "$1") >= $2)); }
 file_has_line() { [[ -f $1 ]] && grep -qxF -- "$2" <(tr -d '\r' <"$1"); }
-record_arrived() { compgen -G "$1/records/[0-9]*" >/dev/null && ! compgen -G "$1/records/*.part" >/dev/null; }
+# The finished records of the recorder in folder $1: files named by a
+# process id alone (beside them <pid>.cwd, and <pid>.part while written).
+record_files() { find "$1/records" -maxdepth 1 -type f -regex '.*/[0-9]+$' 2>/dev/null; }
+record_arrived() { [[ -n $(record_files "$1") ]]; }
+record_text() { record_files "$1" | xargs -r -d '\n' cat | tr -d '\r'; }
 window_focused() { [[ $(xdotool getwindowfocus 2>/dev/null) == "$1" ]]; }
 
 upper_md5() { printf '%s' "$1" | md5sum | cut -c1-32 | tr a-f A-F; }
@@ -174,7 +178,7 @@ end_to_end() {
   xdotool key Down Return
   wait_for 60 record_arrived "$recorder" || fail "end to end: the document never reached its application"
   local record
-  record=$(cat "$recorder"/records/[0-9]* 2>/dev/null | tr -d '\r' || true)
+  record=$(record_text "$recorder")
   [[ $record == "$windir\\$document" ]] ||
     fail "end to end: the application got [$record], not [$windir\\$document]"
   wait_for 30 file_has_line "$marks" "$doc_key 1" || fail "end to end: the launched document is not marked"
@@ -505,9 +509,129 @@ check_installer() {
   echo "   sizes: $(stat -c '%n %s' "$build/orchard-menu-windows.zip" "${msis[0]}" | tr '\n' ' ')"
 }
 
+# Names in any script, end to end, from a folder of the program's own that
+# also holds a planted glu32.dll, with %APPDATA% under a Cyrillic user name:
+# the start folder "café" has an old marks file keyed by its code page 1252
+# bytes, whose marks and selection come back; Enter hands a Cyrillic
+# document to its application exactly; the "日本" folder and a folder beyond
+# 260 characters inside it open, and a document there launches; back in
+# "café", a script runs in its own folder; the planted DLL never runs.
+end_to_end_names() {
+  echo "== orchard-menu.exe end to end: names in any script (wine)"
+  local root
+  root=$(mktemp -d "$repo/$build/e2e-names.XXXXXX")
+  local app=$root/app recorder=$root/recorder dir=$root/café
+  local japan=$dir/日本
+  local deep=$japan/$(printf 'd%.0s' $(seq 1 250))
+  mkdir -p "$app" "$recorder/records" "$deep"
+  cp "$build/app/orchard-menu.exe" "$build/tests/app/planted/glu32.dll" "$app/"
+  cp "$build/tests/app/launch_recorder.exe" "$recorder/"
+  register_handler "$recorder"
+  : >"$dir/né.txt"
+  # The script writes into its working folder.
+  printf '@cd > where.txt\r\n' >"$dir/where.bat"
+  local document='Привет.orchtest'
+  printf '%s' "$document" >"$dir/$document"
+  printf 'long' >"$deep/long.orchtest"
+  local windir wdeep
+  windir=$(windows_path "$dir")
+  wdeep=$(windows_path "$deep")
+  ((${#wdeep} + 14 > 300)) || fail "end to end names: the deep path is only ${#wdeep} characters"
+  local appdata=$root/Сергей/AppData/Roaming
+  local settings=$appdata/orchard.menu
+  mkdir -p "$settings"
+  # Listed as ".", "..", [日本], né.txt, where.bat, Привет.orchtest; the old
+  # file marks né.txt and selects the document.
+  local old_key ne_old_key
+  old_key=$(printf '%s' "$windir" | iconv -f UTF-8 -t CP1252 | md5sum | cut -c1-32 | tr a-f A-F)
+  ne_old_key=$(printf 'né.txt' | iconv -f UTF-8 -t CP1252 | md5sum | cut -c1-32 | tr a-f A-F)
+  printf '3\r\n5\r\n%s 0\r\n%s 0\r\n%s 7\r\n\r\n' "$(upper_md5 .)" "$(upper_md5 ..)" "$ne_old_key" \
+    >"$settings/$old_key"
+  local marks=$settings/$(upper_md5 "$windir")
+  local japan_marks=$settings/$(upper_md5 "$(windows_path "$japan")")
+  local deep_marks=$settings/$(upper_md5 "$wdeep")
+
+  # Wine sets %APPDATA% from this key for every program it starts.
+  local key='HKCU\Volatile Environment' saved_appdata
+  saved_appdata=$(wine reg query "$key" /v APPDATA | tr -d '\r' | sed -n 's/^ *APPDATA *REG_SZ *//p')
+  [[ -n $saved_appdata ]] || { fail "end to end names: no APPDATA in $key"; return; }
+  wine reg add "$key" /v APPDATA /d "$(windows_path "$appdata")" /f >/dev/null
+  (cd "$root" && exec timeout 300 wine "$app/orchard-menu.exe" "$windir" >"$root/stdout" 2>"$root/stderr") &
+  local pid=$!
+  local wid=""
+  wid=$(timeout 120 xdotool search --sync --onlyvisible --name '^orchard\.menu$' 2>/dev/null | head -n1) || true
+  # The program has its environment by now; the next ones get wine's own.
+  wine reg add "$key" /v APPDATA /d "$saved_appdata" /f >/dev/null
+  if [[ -z $wid ]]; then
+    fail "end to end names: no orchard.menu window appeared"
+    kill "$pid" 2>/dev/null || true
+    return
+  fi
+  wait_for 60 screenshot_has_red "$root/first-frame.png" ||
+    fail "end to end names: no red selected line in the first frame"
+  [[ ! -e $app/planted-dll-ran ]] || fail "end to end names: the planted glu32.dll ran"
+  # After a console program wine keeps its own idea of the active window
+  # until a click in ours (the browser ignores the mouse).
+  focus() {
+    xdotool mousemove --window "$wid" 400 300 click 1 2>/dev/null || true
+    xdotool windowfocus "$wid" 2>/dev/null || true
+    wait_for 30 window_focused "$wid" || fail "end to end names: the window did not get the focus ($1)"
+  }
+
+  # Enter on the document the old file selected.
+  focus start
+  xdotool key Return
+  wait_for 60 record_arrived "$recorder" || fail "end to end names: $document never reached its application"
+  local record
+  record=$(record_text "$recorder")
+  [[ $record == "$windir\\$document" ]] ||
+    fail "end to end names: the application got [$record], not [$windir\\$document]"
+  rm -f "$recorder"/records/*
+
+  # Up to 日本 and into it: leaving "café" saves its marks under the UTF-8
+  # key, the old mark of né.txt with them; the old file stays.
+  focus document
+  xdotool key Up Up Up Return
+  wait_for 60 file_has_line "$marks" "$(upper_md5 né.txt) 7" ||
+    fail "end to end names: the old mark of né.txt did not come back into $marks"
+  file_has_line "$marks" "$(upper_md5 "$document") 1" || fail "end to end names: $document not marked"
+  [[ -f $settings/$old_key ]] || fail "end to end names: the old marks file is gone"
+
+  # Into the folder beyond 260 characters, and Enter on its document.
+  xdotool key Return
+  wait_for 60 file_has_line "$japan_marks" "2" ||
+    fail "end to end names: 日本 did not open (no marks saved on leaving it)"
+  xdotool key Return
+  wait_for 60 record_arrived "$recorder" || fail "end to end names: long.orchtest never reached its application"
+  record=$(record_text "$recorder")
+  local got=""
+  [[ -n $record ]] && got=$(wine cmd /c type "$record" 2>/dev/null | tr -d '\r')
+  [[ $got == long ]] || fail "end to end names: the application got [$record], which is not long.orchtest"
+
+  # Back up to "café" (its marks bring back the selection on 日本), down to
+  # the script and Enter: it writes into its working folder, "café".
+  focus long
+  xdotool key BackSpace BackSpace
+  wait_for 60 file_has_line "$deep_marks" "$(upper_md5 long.orchtest) 1" ||
+    fail "end to end names: long.orchtest not marked in its folder's marks file"
+  xdotool key Down Down Return
+  wait_for 60 test -s "$dir/where.txt" ||
+    fail "end to end names: the script did not run in its own folder ($(ls "$root"))"
+
+  focus script
+  xdotool key Escape
+  wait_for 60 eval '! kill -0 "$pid" 2>/dev/null' || { fail "end to end names: Escape did not end it"; kill "$pid"; }
+  local status=0
+  wait "$pid" || status=$?
+  ((status == 0)) || fail "end to end names: the program ended with status $status"
+  file_has_line "$marks" "$(upper_md5 where.bat) 1" || fail "end to end names: where.bat not marked"
+  [[ ! -e $app/planted-dll-ran ]] || fail "end to end names: the planted glu32.dll ran"
+}
+
 prepare_prefix
 run_unit_suites
 end_to_end
+end_to_end_names
 check_installer
 timeout 60 wineserver -k 2>/dev/null || true
 

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "zub/wide_win32.h"
+
 namespace zub {
 namespace {
 
@@ -33,14 +35,17 @@ void removeStaleTemporaries(const std::string& path) {
   const std::string prefix = temporaryPrefix(path);
   const size_t folderEnd = path.find_last_of("/\\");
   const std::string folder = folderEnd == std::string::npos ? "" : path.substr(0, folderEnd + 1);
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileExA((prefix + "*").c_str(), FindExInfoBasic, &found,
+  WIN32_FIND_DATAW found;
+  const std::wstring pattern = wide::filePath(prefix + "*");
+  if (pattern.empty()) return;
+  const HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
                                          FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      DeleteFileA((folder + found.cFileName).c_str());
-  } while (FindNextFileA(search, &found));
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const std::string name = wide::toUtf8(found.cFileName, wcsnlen(found.cFileName, MAX_PATH));
+    DeleteFileW(wide::filePath(folder + name).c_str());
+  } while (FindNextFileW(search, &found));
   FindClose(search);
 }
 
@@ -53,7 +58,7 @@ std::unordered_set<std::string>& sweptFiles() {
 
 // A plain file: no directory, no link or junction.
 bool isRegularFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(wide::filePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
                          FILE_ATTRIBUTE_DEVICE));
@@ -90,8 +95,9 @@ std::string writeTemporary(const std::string& path, const ContentSource& source,
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temporary = locked && attempt == 0 ? lockedTemporaryName(path) : temporaryName(path);
-    if (locked && attempt == 0) DeleteFileA(temporary.c_str());
-    fd = _open(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
+    if (locked && attempt == 0) DeleteFileW(wide::filePath(temporary).c_str());
+    fd = _wopen(wide::filePath(temporary).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT,
+                _S_IREAD | _S_IWRITE);
     if (fd < 0 && errno != EEXIST) {
       denied = errno == EACCES;
       return std::string();
@@ -101,7 +107,7 @@ std::string writeTemporary(const std::string& path, const ContentSource& source,
   bool ok = writeText(fd, source);
   if (_close(fd) != 0) ok = false;
   if (!ok) {
-    DeleteFileA(temporary.c_str());
+    DeleteFileW(wide::filePath(temporary).c_str());
     return std::string();
   }
   return temporary;
@@ -109,8 +115,8 @@ std::string writeTemporary(const std::string& path, const ContentSource& source,
 
 // MOVEFILE_WRITE_THROUGH returns only once the move is on disk.
 bool moveInto(const std::string& temporary, const std::string& path, DWORD flags) {
-  if (MoveFileExA(temporary.c_str(), path.c_str(), flags | MOVEFILE_WRITE_THROUGH)) return true;
-  DeleteFileA(temporary.c_str());
+  if (MoveFileExW(wide::filePath(temporary).c_str(), wide::filePath(path).c_str(), flags | MOVEFILE_WRITE_THROUGH)) return true;
+  DeleteFileW(wide::filePath(temporary).c_str());
   return false;
 }
 
@@ -122,7 +128,7 @@ bool replaceRegularFile(const std::string& path, const ContentSource& source, bo
   // A folder that takes no new file while the file itself may be written:
   // the file is rewritten where it is, the one way the save can happen.
   if (!denied || !isWritableFile(path.c_str())) return false;
-  const int fd = _open(path.c_str(), _O_WRONLY | _O_TRUNC | _O_TEXT);
+  const int fd = _wopen(wide::filePath(path).c_str(), _O_WRONLY | _O_TRUNC | _O_TEXT);
   if (fd < 0) return false;
   bool ok = writeText(fd, source);
   if (_close(fd) != 0) ok = false;
@@ -140,7 +146,7 @@ bool replaceFile(const std::string& path, const ContentSource& source, const Fol
 }
 
 bool createFile(const std::string& path, const ContentSource& source, const FolderLock& lock) {
-  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  if (GetFileAttributesW(wide::filePath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return false;
   bool denied = false;
   const std::string temporary = writeTemporary(path, source, denied, lock.handle != -1);
   // Without MOVEFILE_REPLACE_EXISTING the move fails when anything has
@@ -149,7 +155,7 @@ bool createFile(const std::string& path, const ContentSource& source, const Fold
 }
 
 bool isWritableFile(const char* path) {
-  const DWORD attributes = GetFileAttributesA(path);
+  const DWORD attributes = GetFileAttributesW(wide::filePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
 }

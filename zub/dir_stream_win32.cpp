@@ -1,5 +1,6 @@
 // Windows has no opendir/readdir/closedir; the stream is the platform's
-// file search, started on the pattern "<name>/*".
+// wide-character file search, started on the pattern "<name>\*", and each
+// name is handed out in UTF-8.
 #include "zub/dir_stream.h"
 
 #include <windows.h>
@@ -8,14 +9,18 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "zub/wide_win32.h"
 
 namespace zub {
 
 struct DirStream {
   intptr_t findHandle;  // -1: no search running
-  WIN32_FIND_DATAA findData;
+  WIN32_FIND_DATAW findData;
   DirEntry entry;       // entry.name is null until the first readDir()
-  char* pattern;
+  // findData.cFileName in UTF-8: at most three bytes per UTF-16 unit.
+  char name[3 * MAX_PATH + 1];
 };
 
 namespace {
@@ -56,30 +61,28 @@ DirStream* openDir(const char* name) {
     errno = EINVAL;
     return nullptr;
   }
-  const size_t length = std::strlen(name);
-  const char last = name[length - 1];
-  const char* suffix = (last == '/' || last == '\\') ? "*" : "/*";
+  // A name that is not UTF-8 names nothing: it is never searched for as
+  // some other name.
+  std::wstring pattern = wide::filePath(name);
+  if (pattern.empty()) {
+    errno = ENOENT;
+    return nullptr;
+  }
+  if (pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+  pattern += L'*';
 
   DirStream* stream = static_cast<DirStream*>(std::calloc(1, sizeof(DirStream)));
-  char* pattern = static_cast<char*>(std::malloc(length + std::strlen(suffix) + 1));
-  if (stream == nullptr || pattern == nullptr) {
-    std::free(pattern);
-    std::free(stream);
+  if (stream == nullptr) {
     errno = ENOMEM;
     return nullptr;
   }
-  std::memcpy(pattern, name, length);
-  std::strcpy(pattern + length, suffix);
-  stream->pattern = pattern;
-
   // The basic information level skips the 8.3 names, which nothing here
   // reads; large fetches cut the round trips on big directories.
-  const HANDLE handle = FindFirstFileExA(pattern, FindExInfoBasic, &stream->findData,
+  const HANDLE handle = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &stream->findData,
                                          FindExSearchNameMatch, nullptr,
                                          FIND_FIRST_EX_LARGE_FETCH);
   if (handle == INVALID_HANDLE_VALUE) {
     const int error = errnoOf(GetLastError());
-    std::free(pattern);
     std::free(stream);
     errno = error;
     return nullptr;
@@ -96,12 +99,15 @@ const DirEntry* readDir(DirStream* stream) {
   }
   // The first read hands out the match the search started with.
   if (stream->entry.name != nullptr &&
-      !FindNextFileA(reinterpret_cast<HANDLE>(stream->findHandle), &stream->findData)) {
+      !FindNextFileW(reinterpret_cast<HANDLE>(stream->findHandle), &stream->findData)) {
     const DWORD error = GetLastError();
     if (error != ERROR_NO_MORE_FILES) errno = errnoOf(error);
     return nullptr;
   }
-  stream->entry.name = stream->findData.cFileName;
+  const wchar_t* found = stream->findData.cFileName;
+  const std::string name = wide::toUtf8(found, wcsnlen(found, MAX_PATH));
+  std::memcpy(stream->name, name.c_str(), name.size() + 1);
+  stream->entry.name = stream->name;
   return &stream->entry;
 }
 
@@ -123,7 +129,6 @@ int closeDir(DirStream* stream) {
   int result = -1;
   if (stream->findHandle != noSearch)
     result = FindClose(reinterpret_cast<HANDLE>(stream->findHandle)) ? 0 : -1;
-  std::free(stream->pattern);
   std::free(stream);
   if (result == -1) errno = EBADF;
   return result;

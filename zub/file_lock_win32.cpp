@@ -4,6 +4,7 @@
 #include <io.h>
 
 #include "zub/digest.h"
+#include "zub/wide_win32.h"
 
 namespace zub {
 namespace {
@@ -56,8 +57,9 @@ void unlockFolder(FolderLock& lock) {
 }
 
 FileStamp stampOf(const std::string& path) {
-  const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING,
+  const HANDLE file = CreateFileW(wide::filePath(path).c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING,
                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   const FileStamp stamp = stampOfHandle(file);
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);

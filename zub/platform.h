@@ -61,5 +61,16 @@ std::string newSettingsFilePath(const std::string& path, std::string& problem);
 // as usableSettingsFile() means it). nullptr for anything else.
 FILE* openRegularFile(const char* path, const char* mode);
 
+// The value of environment variable `name` (UTF-8) into `value`, UTF-8;
+// false when the variable is not set. Windows reads the wide environment,
+// so a value in any script arrives whole.
+bool environmentVariable(const char* name, std::string& value);
+
+// The bytes `utf8` had as a name before names were UTF-8 on this platform:
+// Windows, its ANSI code page bytes. Empty when they are the same bytes
+// (ASCII), when the code page cannot hold every character, and always on
+// POSIX, whose names were never converted.
+std::string legacyBytes(const std::string& utf8);
+
 }  // namespace platform
 }  // namespace zub

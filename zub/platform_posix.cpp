@@ -261,5 +261,14 @@ FILE* openRegularFile(const char* path, const char* mode) {
   return stream;
 }
 
+bool environmentVariable(const char* name, std::string& value) {
+  const char* found = std::getenv(name);
+  if (found == nullptr) return false;
+  value = found;
+  return true;
+}
+
+std::string legacyBytes(const std::string&) { return std::string(); }
+
 }  // namespace platform
 }  // namespace zub

@@ -7,36 +7,32 @@
 #include <cstring>
 #include <vector>
 
+#include "zub/wide_win32.h"
+
 namespace zub {
 namespace platform {
 
 char nativeSeparator() { return '\\'; }
 
-std::string workingDirectory() {
-  // The call says how large a buffer it needs; a directory that changes
-  // between the two calls just goes round once more.
-  std::vector<char> buffer(1024);
-  for (;;) {
-    const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (length == 0) return std::string();
-    if (length < buffer.size()) return std::string(buffer.data(), length);
-    buffer.resize(length + 1);
-  }
-}
+std::string workingDirectory() { return wide::toUtf8(wide::workingDirectory()); }
 
-bool makeDirectory(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+bool makeDirectory(const char* path) {
+  return CreateDirectoryW(wide::filePath(path).c_str(), nullptr) != 0;
+}
 
 // The folder's access rules come from its parent, as for any other.
 bool makeSettingsFolder(const char* path) { return makeDirectory(path); }
 
-bool pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool pathExists(const char* path) {
+  return GetFileAttributesW(wide::filePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool readableFile(const char* path) {
   // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open at all;
   // the type check turns away consoles, pipes and devices ("CON", "NUL",
   // "\\.\pipe\x"), none of which is a settings file. Sharing everything
   // keeps a file that another program holds open readable.
-  const HANDLE file = CreateFileA(path, GENERIC_READ,
+  const HANDLE file = CreateFileW(wide::filePath(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -50,7 +46,7 @@ bool readableFile(const char* path) {
 // junction is passed over, as openRegularFile() and replaceFile() would
 // refuse it anyway.
 std::string usableSettingsFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(wide::filePath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
     return std::string();
@@ -58,7 +54,7 @@ std::string usableSettingsFile(const std::string& path) {
 }
 
 std::string newSettingsFilePath(const std::string& path, std::string& problem) {
-  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return path;
+  if (!pathExists(path.c_str())) return path;
   problem = path + ": taken by something that is not a usable settings file";
   return std::string();
 }
@@ -81,7 +77,7 @@ FILE* openRegularFile(const char* path, const char* mode) {
   flags |= binary ? _O_BINARY : _O_TEXT;
   // The link itself is opened, not what it points to, and is then turned
   // away with directories, consoles, pipes and devices.
-  const HANDLE file = CreateFileA(path, access,
+  const HANDLE file = CreateFileW(wide::filePath(path).c_str(), access,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
@@ -102,6 +98,39 @@ FILE* openRegularFile(const char* path, const char* mode) {
   FILE* stream = _fdopen(fd, mode);
   if (stream == nullptr) _close(fd);
   return stream;
+}
+
+bool environmentVariable(const char* name, std::string& value) {
+  std::wstring wideName;
+  if (!wide::fromUtf8(name, wideName)) return false;
+  std::vector<wchar_t> buffer(256);
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD length =
+        GetEnvironmentVariableW(wideName.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+    if (length < buffer.size()) {
+      value = wide::toUtf8(buffer.data(), length);
+      return true;
+    }
+    buffer.resize(length);
+  }
+}
+
+std::string legacyBytes(const std::string& utf8) {
+  bool ascii = true;
+  for (const char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  std::wstring text;
+  if (ascii || !wide::fromUtf8(utf8, text)) return std::string();
+  // No best fit: a character the code page lacks leaves no old name.
+  BOOL lossy = FALSE;
+  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                       static_cast<int>(text.size()), nullptr, 0, nullptr, &lossy);
+  if (size <= 0 || lossy) return std::string();
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                      bytes.data(), size, nullptr, &lossy);
+  return lossy ? std::string() : bytes;
 }
 
 }  // namespace platform

@@ -1,7 +1,5 @@
 #include "zub/settings.h"
 
-#include <cstdlib>
-
 #include "zub/atomic_file.h"
 #include "zub/fs.h"
 #include "zub/path.h"
@@ -15,9 +13,10 @@ std::vector<std::string> settingsCandidates(const std::string& folder,
   const auto add = [&](const std::string& base, const char* dot) {
     candidates.push_back(toNative(base + "/" + dot + folder + "/" + file));
   };
-  if (const char* appData = std::getenv("APPDATA")) add(appData, "");
+  std::string value;
+  if (platform::environmentVariable("APPDATA", value)) add(value, "");
   for (const char* name : {"USERPROFILE", "HOME", "HOMEPATH"})
-    if (const char* home = std::getenv(name)) add(home, ".");
+    if (platform::environmentVariable(name, value)) add(value, ".");
   add(".", ".");
   add(currentDir(), "");
   return candidates;

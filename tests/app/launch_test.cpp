@@ -14,6 +14,7 @@
 #include "app/launch.h"
 #include "tests/support/process.h"
 #include "tests/support/support.h"
+#include "zub/path.h"
 
 using namespace testing_support;
 
@@ -78,7 +79,8 @@ class LaunchTest : public ::testing::Test {
     expectNoCommandRan();
   }
   // Launches `path`, the `runs`-th launch of the test, and expects one
-  // more recorded run, started with `path` as its one argument.
+  // more recorded run, started with `path` as its one argument in the
+  // folder that holds it, while the browser stays where it was.
   void launchAndExpectArrival(const std::string& path, std::size_t& runs) {
     launchFile(path);
     expectNoChildLeft();
@@ -86,9 +88,11 @@ class LaunchTest : public ::testing::Test {
     ASSERT_EQ(runs, records.size());
     bool found = false;
     for (const auto& record : records) {
-      found = found || record.arguments == std::vector<std::string>{path};
+      found = found || (record.arguments == std::vector<std::string>{path} &&
+                        record.workingDirectory == path.substr(0, path.rfind('/')));
     }
     EXPECT_TRUE(found);
+    EXPECT_EQ(root + "/work", zub::currentDir());
   }
 
   TempDir temp;
@@ -180,7 +184,7 @@ TEST_F(LaunchTest, TheProgramIsDetachedFromTheBrowser) {
     EXPECT_EQ("/dev/null", record.standardStreams[static_cast<std::size_t>(fd)]) << "fd " << fd;
   }
   for (const std::string& target : record.openFiles) EXPECT_NE(sentinel, target);
-  EXPECT_EQ(root + "/work", record.workingDirectory);
+  EXPECT_EQ(root + "/files", record.workingDirectory);
 }
 
 TEST_F(LaunchTest, FailuresShowNothingAndLeaveNoProcessBehind) {

@@ -39,7 +39,7 @@ class BrowserFixture : public ::testing::Test {
   // Makes a folder everyone may write.
   void makeDir(const std::string& relative) {
     ASSERT_TRUE(testing_support::makeDir(at(relative))) << relative;
-    std::filesystem::permissions(at(relative), std::filesystem::perms::all);
+    std::filesystem::permissions(std::filesystem::u8path(at(relative)), std::filesystem::perms::all);
   }
   void makeFile(const std::string& relative, const std::string& content = "") {
     ASSERT_TRUE(testing_support::writeFile(at(relative), content)) << relative;

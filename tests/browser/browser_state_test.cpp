@@ -140,7 +140,10 @@ TEST_F(OpenDirectoryTest, OddNamesAreListedAndShownUnchanged) {
   EXPECT_LT(dir, indexOf(state, ".hidden"));
   // Bytes 0x80-0xFF sort after every ASCII byte.
   EXPECT_LT(indexOf(state, "cafz"), indexOf(state, "caf\xC3\xA9"));
-  EXPECT_EQ(state.entryNames[state.entryNames.size() - 1], "\xFF\xFE");
+  // Bytes that are no UTF-8 name no file on Windows.
+  if (testing_support::nameAllowed("\xFF\xFE")) {
+    EXPECT_EQ(state.entryNames[state.entryNames.size() - 1], "\xFF\xFE");
+  }
 }
 
 TEST_F(OpenDirectoryTest, BuildLinesPrefixesMarksAndTestsDirectoriesAfresh) {

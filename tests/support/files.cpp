@@ -1,5 +1,7 @@
 // The portable part of the test support: std::filesystem and standard
-// streams only. Environment variables go through the platform file.
+// streams only, paths in UTF-8 as the program keeps them (u8path), so a
+// Windows build reaches every name. Environment variables go through the
+// platform file.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include "tests/support/platform.h"
 #include "tests/support/support.h"
 #include "zub/digest.h"
+#include "zub/platform.h"
 #include "zub/settings.h"
 
 namespace fs = std::filesystem;
@@ -29,8 +32,8 @@ TempDir::TempDir() {
     const fs::path candidate = base / name.str();
     // create_directory says false when the name is taken: another attempt.
     if (fs::create_directory(candidate, error) && !error) {
-      path = fs::canonical(candidate, error).string();
-      if (error) path = candidate.string();
+      path = fs::canonical(candidate, error).u8string();
+      if (error) path = candidate.u8string();
       return;
     }
   }
@@ -41,8 +44,9 @@ TempDir::~TempDir() {
   std::error_code ignored;
   // Folders a test made unreadable or unwritable must be opened up before
   // their content can go. Opening one lets the walk descend into it.
-  fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
-  for (auto it = fs::recursive_directory_iterator(path, fs::directory_options::skip_permission_denied,
+  const fs::path root = fs::u8path(path);
+  fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied,
                                                   ignored);
        it != fs::recursive_directory_iterator(); it.increment(ignored)) {
     if (ignored) break;
@@ -50,13 +54,13 @@ TempDir::~TempDir() {
       fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
   }
-  fs::remove_all(path, ignored);
+  fs::remove_all(root, ignored);
 }
 
 std::string TempDir::operator/(const std::string& relative) const { return path + "/" + relative; }
 
 bool writeFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
   out << content;
   out.close();
   return static_cast<bool>(out);
@@ -65,14 +69,14 @@ bool writeFile(const std::string& path, const std::string& content) {
 bool writeExecutable(const std::string& path, const std::string& content) {
   std::error_code error;
   if (!writeFile(path, content)) return false;
-  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+  fs::permissions(fs::u8path(path), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                             fs::perms::others_read | fs::perms::others_exec,
                   error);
   return !error;
 }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fs::u8path(path), std::ios::binary);
   std::stringstream buffer;
   buffer << in.rdbuf();
   return buffer.str();
@@ -80,21 +84,21 @@ std::string readFile(const std::string& path) {
 
 bool fileExists(const std::string& path) {
   std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
+  return fs::exists(fs::symlink_status(fs::u8path(path), error));
 }
 
 bool makeDir(const std::string& path) {
   std::error_code error;
-  fs::create_directories(path, error);
-  return fs::is_directory(path, error);
+  fs::create_directories(fs::u8path(path), error);
+  return fs::is_directory(fs::u8path(path), error);
 }
 
 std::vector<std::string> namesIn(const std::string& dir) {
   std::vector<std::string> names;
   std::error_code error;
-  for (auto it = fs::directory_iterator(dir, error); !error && it != fs::directory_iterator();
-       it.increment(error)) {
-    names.push_back(it->path().filename().string());
+  for (auto it = fs::directory_iterator(fs::u8path(dir), error);
+       !error && it != fs::directory_iterator(); it.increment(error)) {
+    names.push_back(it->path().filename().u8string());
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -105,20 +109,22 @@ EnvGuard::~EnvGuard() {
     putVariable(it->first, it->second);
   }
   std::error_code error;
-  if (!savedDir.empty()) fs::current_path(savedDir, error);
+  if (!savedDir.empty()) fs::current_path(fs::u8path(savedDir), error);
   // A test that cannot get back would run every later test elsewhere.
   if (error) std::abort();
 }
 
 void EnvGuard::set(const std::string& name, const std::string& value) {
-  const char* old = std::getenv(name.c_str());
-  savedVariables.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+  std::string old;
+  const bool wasSet = zub::platform::environmentVariable(name.c_str(), old);
+  savedVariables.emplace_back(name, wasSet ? std::optional<std::string>(old) : std::nullopt);
   putVariable(name, value);
 }
 
 void EnvGuard::unset(const std::string& name) {
-  const char* old = std::getenv(name.c_str());
-  savedVariables.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+  std::string old;
+  const bool wasSet = zub::platform::environmentVariable(name.c_str(), old);
+  savedVariables.emplace_back(name, wasSet ? std::optional<std::string>(old) : std::nullopt);
   putVariable(name, std::nullopt);
 }
 
@@ -131,9 +137,9 @@ bool EnvGuard::changeDir(const std::string& dir) {
   std::error_code error;
   const fs::path old = fs::current_path(error);
   if (error) return false;
-  fs::current_path(dir, error);
+  fs::current_path(fs::u8path(dir), error);
   if (error) return false;
-  if (savedDir.empty()) savedDir = old.string();
+  if (savedDir.empty()) savedDir = old.u8string();
   return true;
 }
 

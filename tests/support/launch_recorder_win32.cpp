@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -48,7 +49,7 @@ bool getDefaultValue(const std::string& key, std::string& value) {
 }
 
 std::string readText(const std::string& path) {
-  std::ifstream in(path);
+  std::ifstream in(std::filesystem::u8path(path));
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -78,7 +79,8 @@ bool LaunchRecorder::install(const std::string& folder, const std::string& exten
   extension_ = extension;
   if (!makeDir(folder_)) return false;
   const std::string recorder = folder_ + "\\launch_recorder.exe";
-  if (!CopyFileA((ownFolder() + "launch_recorder.exe").c_str(), recorder.c_str(), FALSE))
+  if (!CopyFileW(std::filesystem::u8path(ownFolder() + "launch_recorder.exe").c_str(),
+                 std::filesystem::u8path(recorder).c_str(), FALSE))
     return false;
   if (!copyFile.empty() && !writeFile(folder_ + "\\copy-source", copyFile)) return false;
   if (!registered_) {
@@ -109,6 +111,7 @@ std::vector<LaunchRecord> LaunchRecorder::records() const {
       start = end == std::string::npos ? lines.size() : end + 1;
     }
     record.copiedFile = readText(dir + name + ".copy");
+    record.workingDirectory = readFile(dir + name + ".cwd");
     records.push_back(record);
   }
   return records;

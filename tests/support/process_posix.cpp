@@ -87,6 +87,7 @@ void putVariable(const std::string& name, const std::optional<std::string>& valu
 
 bool environmentHoldsEmptyValues() { return true; }
 bool workingDirectoryCanVanish() { return true; }
+bool runsUnderWine() { return false; }
 bool giveToCheckUser(const std::string& path) {
   return geteuid() != 0 || chown(path.c_str(), kNobody, kNobody) == 0;
 }

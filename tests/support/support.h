@@ -117,8 +117,11 @@ bool waitUntil(const std::function<bool()>& condition,
 bool environmentHoldsEmptyValues();
 bool workingDirectoryCanVanish();
 // True when the platform's file names may be `name` (POSIX: no '/'; Windows
-// also refuses control bytes and < > : " \ | ? *).
+// also refuses what is not UTF-8, control bytes and < > : " \ | ? *).
 bool nameAllowed(const std::string& name);
+// True when the tests run under wine, whose shell differs from Windows'
+// where noted at the test (it expands %VAR% in every path it is handed).
+bool runsUnderWine();
 // Makes `path` belong to the user runUnprivileged() runs its checks as
 // (POSIX, as root: "nobody"; otherwise nothing changes); false on failure.
 bool giveToCheckUser(const std::string& path);
