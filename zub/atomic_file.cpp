@@ -1,7 +1,11 @@
 #include "zub/atomic_file.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+
+#include "zub/atomic_file_internal.h"
+#include "zub/platform.h"
 
 namespace zub {
 namespace {
@@ -20,6 +24,22 @@ size_t fillFromBytes(void* context, uint64_t offset, char* out, size_t capacity)
 }
 
 }  // namespace
+
+std::string temporaryPrefix(const std::string& file) { return file + ".tmp-"; }
+
+std::string temporaryName(const std::string& file) {
+  static unsigned counter = 0;
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, "%lu-%u", platform::processId(), ++counter);
+  return temporaryPrefix(file) + suffix;
+}
+
+std::string lockedTemporaryName(const std::string& file) { return temporaryPrefix(file) + "locked"; }
+
+std::unordered_set<std::string>& sweptFiles() {
+  static std::unordered_set<std::string> files;
+  return files;
+}
 
 bool replaceFile(const std::string& path, const char* data, size_t size) {
   Bytes bytes{data, size};

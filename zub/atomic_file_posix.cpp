@@ -11,26 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_set>
+
+#include "zub/atomic_file_internal.h"
 
 namespace zub {
 namespace {
-
-// Temporaries are named "<file>.tmp-<pid>-<n>": the process id tells a
-// later save whether the writer is still running.
-std::string temporaryPrefix(const std::string& base) { return base + ".tmp-"; }
-
-std::string temporaryName(const std::string& base) {
-  static unsigned counter = 0;
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, "%ld-%u", static_cast<long>(getpid()), ++counter);
-  return temporaryPrefix(base) + suffix;
-}
-
-// The one temporary name of `base` for a writer that holds the folder's
-// lock: no other save of it can be under way, so anything found under
-// this name is a killed writer's, and it is found without a scan.
-std::string lockedTemporaryName(const std::string& base) { return temporaryPrefix(base) + "locked"; }
 
 // Removes `name` from `dirFd` when it is the running user's own (or, for
 // root, the folder owner's, whom root's saves give their files): a
@@ -68,16 +53,6 @@ void removeStaleTemporaries(int dirFd, const std::string& base) {
     if (gone) removeOwnLeftover(dirfd(dir), entry->d_name);
   }
   closedir(dir);
-}
-
-// The files whose folder this run has swept of stale temporaries. Reading
-// the whole folder at every save would make each toggle pay for whatever
-// else the folder holds; once per file and run is enough, because a save
-// removes its own temporary, a failed one has the next save sweep again,
-// and a writer killed meanwhile elsewhere is swept up by the next run.
-std::unordered_set<std::string>& sweptFiles() {
-  static std::unordered_set<std::string> files;
-  return files;
 }
 
 bool writeAll(int fd, const char* data, size_t size, off_t offset) {

@@ -7,26 +7,12 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <unordered_set>
 
+#include "zub/atomic_file_internal.h"
 #include "zub/wide_win32.h"
 
 namespace zub {
 namespace {
-
-// Temporaries are named "<file>.tmp-<pid>-<n>", as on POSIX.
-std::string temporaryPrefix(const std::string& path) { return path + ".tmp-"; }
-
-std::string temporaryName(const std::string& path) {
-  static unsigned counter = 0;
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, "%lu-%u", GetCurrentProcessId(), ++counter);
-  return temporaryPrefix(path) + suffix;
-}
-
-// The one temporary name of `path` for a writer that holds the folder's
-// lock: anything found under it is a killed writer's.
-std::string lockedTemporaryName(const std::string& path) { return temporaryPrefix(path) + "locked"; }
 
 // Removes the temporaries of `path` that earlier saves left: saves run one
 // at a time, and a temporary whose writer still runs is open in it, so the
@@ -47,13 +33,6 @@ void removeStaleTemporaries(const std::string& path) {
     DeleteFileW(wide::filePath(folder + name).c_str());
   } while (FindNextFileW(search, &found));
   FindClose(search);
-}
-
-// The files this run has swept of stale temporaries: once per file and
-// run, and again after a failed save, as on POSIX.
-std::unordered_set<std::string>& sweptFiles() {
-  static std::unordered_set<std::string> files;
-  return files;
 }
 
 // A plain file: no directory, no link or junction.

@@ -11,6 +11,9 @@ namespace platform {
 // '/' on POSIX, '\' on Windows.
 char nativeSeparator();
 
+// The running process's id.
+unsigned long processId();
+
 // The working directory, however long; empty when it cannot be had.
 std::string workingDirectory();
 

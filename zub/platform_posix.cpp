@@ -15,6 +15,8 @@ namespace platform {
 
 char nativeSeparator() { return '/'; }
 
+unsigned long processId() { return static_cast<unsigned long>(getpid()); }
+
 std::string workingDirectory() {
   // Grow the buffer until the directory fits: a deep working directory is
   // no reason to answer with nothing.

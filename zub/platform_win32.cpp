@@ -14,6 +14,8 @@ namespace platform {
 
 char nativeSeparator() { return '\\'; }
 
+unsigned long processId() { return GetCurrentProcessId(); }
+
 std::string workingDirectory() { return wide::toUtf8(wide::workingDirectory()); }
 
 bool makeDirectory(const char* path) {
