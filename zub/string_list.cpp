@@ -107,11 +107,4 @@ void StringList::permute(const std::vector<uint32_t>& order) {
   changed();
 }
 
-std::vector<std::string> StringList::toVector() const {
-  std::vector<std::string> out;
-  out.reserve(size());
-  for (std::string_view item : *this) out.emplace_back(item);
-  return out;
-}
-
 }  // namespace zub

@@ -76,8 +76,6 @@ struct StringList {
   // (Two equal lists made apart have different versions.)
   uint64_t version() const;
 
-  std::vector<std::string> toVector() const;
-
   struct const_iterator {
     using iterator_category = std::forward_iterator_tag;
     using value_type = std::string_view;

@@ -181,7 +181,7 @@ TEST_F(OpenDirectoryTest, MarksAreSavedUnderTheKeysOfTheCurrentNames) {
   const int old = indexOf(state, "old.txt");
   ASSERT_GE(old, 0);
   state.marks[old] = 1;
-  std::vector<std::string> names = state.entryNames.toVector();
+  std::vector<std::string> names(state.entryNames.begin(), state.entryNames.end());
   names[old] = "new.txt";  // the same count, a different name
   state.entryNames = zub::StringList(names);
   saveMarks(state);
