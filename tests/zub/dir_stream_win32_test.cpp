@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "tests/support/support.h"
+#include "zub/atomic_file.h"
 #include "zub/platform.h"
 #include "zub/settings.h"
 #include "zub/wide_win32.h"
@@ -73,11 +74,7 @@ TEST(WideNames, EveryNameListsAndOpensAsItself) {
     } else {
       // Written through the program's own wide calls: the test support's
       // streams would trim the name as the old rules do.
-      ASSERT_TRUE(zub::platform::createEmptyFile(path.c_str()));
-      FILE* file = zub::platform::openRegularFile(path.c_str(), "w");
-      ASSERT_NE(file, nullptr);
-      std::fputs(row.name.c_str(), file);
-      std::fclose(file);
+      ASSERT_TRUE(zub::createFile(path, row.name.data(), row.name.size()));
     }
   }
   for (const Row& row : rows) {
