@@ -292,7 +292,7 @@ TEST_F(BrowserTest, EnterLaunchesFilesWithTheirExactPathAfterMarkingThem) {
 
   for (const std::string& place : {work, launchDir, root, bin}) {
     for (int i = 1; i <= 6; ++i) {
-      EXPECT_FALSE(fileExists(place + "/pwned" + std::to_string(i))) << place << " pwned" << i;
+      EXPECT_FALSE(pathExists(place + "/pwned" + std::to_string(i))) << place << " pwned" << i;
     }
   }
   for (const ProcessInfo& child : childrenOf(browser)) {

@@ -51,7 +51,7 @@ class LaunchTest : public ::testing::Test {
     for (const char* dir : {"/work", "/files", "/bin", ""}) {
       for (const char* name : {"pwned-subst", "pwned-tick", "pwned-semicolon",
                                "pwned-newline", "pwned-amp"}) {
-        EXPECT_FALSE(fileExists(root + dir + "/" + name)) << dir << "/" << name;
+        EXPECT_FALSE(pathExists(root + dir + "/" + name)) << dir << "/" << name;
       }
     }
   }
@@ -158,7 +158,7 @@ TEST_F(LaunchTest, FilesWithTheExecutableBitThatAreNoProgramsGoToTheOpener) {
     // None of these files records a run: a record is the opener's.
     launchAndExpectArrival(path, runs);
   }
-  EXPECT_FALSE(fileExists(root + "/work/pwned-script"));
+  EXPECT_FALSE(pathExists(root + "/work/pwned-script"));
 }
 
 TEST_F(LaunchTest, TheProgramIsDetachedFromTheBrowser) {

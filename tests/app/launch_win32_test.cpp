@@ -69,7 +69,7 @@ TEST_F(LaunchWindowsTest, EachNameReachesTheRegisteredApplicationExactly) {
   EXPECT_GT(runs, 5u);
   for (const std::string& dir : {files, work, temp.path})
     for (const char* leftover : {"pwned-amp", "pwned-semicolon", "pwned-subst"})
-      EXPECT_FALSE(fileExists(dir + "\\" + leftover)) << dir << "\\" << leftover;
+      EXPECT_FALSE(pathExists(dir + "\\" + leftover)) << dir << "\\" << leftover;
 }
 
 TEST_F(LaunchWindowsTest, NothingHappensForPathsThatCannotBeOpened) {

@@ -105,7 +105,7 @@ TEST_F(MarksTest, WhatIsNoSmallRegularFileNeitherCrashesNorHangs) {
       {"a link to /dev/zero", [&] { return symlink("/dev/zero", marks.c_str()); },
        [&] { return S_ISLNK(lmodeOf(marks)); }},
       {"a dangling link", [&] { return symlink(at("made-by-a-save").c_str(), marks.c_str()); },
-       [&] { return S_ISLNK(lmodeOf(marks)) && !testing_support::fileExists(at("made-by-a-save")); }},
+       [&] { return S_ISLNK(lmodeOf(marks)) && !testing_support::pathExists(at("made-by-a-save")); }},
       // An own regular file: sparse, 100 GB of zero bytes, no disk used. It
       // is the user's own marks file, so the save may replace it.
       {"a sparse 100 GB file",
@@ -125,7 +125,7 @@ TEST_F(MarksTest, WhatIsNoSmallRegularFileNeitherCrashesNorHangs) {
     EXPECT_EXIT(std::exit(openAndToggle(dir)), ::testing::ExitedWithCode(0), "");
     EXPECT_TRUE(row.asItWas());
     const bool used = S_ISREG(lmodeOf(marks));
-    EXPECT_EQ(testing_support::fileExists(testing_support::marksPath(root, dir)), !used);
+    EXPECT_EQ(testing_support::pathExists(testing_support::marksPath(root, dir)), !used);
     std::error_code ignored;
     std::filesystem::remove_all(marks, ignored);
     std::filesystem::remove_all(testing_support::marksFolder(root), ignored);

@@ -285,7 +285,7 @@ TEST_F(MarksTest, WithoutHomeTheMarksLiveBesideTheWorkingDirectory) {
   BrowserState nextRun;
   openDirectory(dir.c_str(), nextRun);
   EXPECT_EQ(nextRun.marks[indexOf(nextRun, "notes.txt")], 1);
-  EXPECT_TRUE(testing_support::fileExists(testing_support::marksPath(at("work"), dir)));
+  EXPECT_TRUE(testing_support::pathExists(testing_support::marksPath(at("work"), dir)));
 }
 
 }  // namespace

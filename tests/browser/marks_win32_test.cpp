@@ -31,7 +31,7 @@ TEST_F(MarksTest, AnOldAnsiKeyedFileOfACafeFolderBringsItsMarksBack) {
   toggle(state, "plain.txt");
   EXPECT_EQ(marksFileOf(cafe), "4\n3\n" + key(".") + " 0\n" + key("..") + " 0\n" +
                                    key("n\xc3\xa9.txt") + " 5\n" + key("plain.txt") + " 0\n\n");
-  EXPECT_TRUE(testing_support::fileExists(oldFile));
+  EXPECT_TRUE(testing_support::pathExists(oldFile));
   BrowserState again;
   openDirectory(cafe.c_str(), again);
   EXPECT_EQ(again.marks, (Marks{0, 0, 5, 0}));

@@ -82,7 +82,7 @@ std::string readFile(const std::string& path) {
   return buffer.str();
 }
 
-bool fileExists(const std::string& path) {
+bool pathExists(const std::string& path) {
   std::error_code error;
   return fs::exists(fs::symlink_status(fs::u8path(path), error));
 }

@@ -268,7 +268,7 @@ std::vector<LaunchRecord> readLaunchRecords(const std::string& recordDir) {
   std::vector<LaunchRecord> records;
   for (const std::string& name : namesIn(recordDir)) {
     const std::string base = recordDir + "/" + name + "/";
-    if (!fileExists(base + "done")) continue;
+    if (!pathExists(base + "done")) continue;
     LaunchRecord record;
     // Every argument is followed by a NUL, so an empty argument survives.
     const std::string args = readFile(base + "args");

@@ -47,7 +47,7 @@ bool writeExecutable(const std::string& path, const std::string& content);
 // The whole content of `path`; empty when it cannot be read.
 std::string readFile(const std::string& path);
 // True when anything (a dangling link too) exists at `path`.
-bool fileExists(const std::string& path);
+bool pathExists(const std::string& path);
 // Creates `path` and its missing parents; false unless it is a folder after.
 bool makeDir(const std::string& path);
 // The names in folder `dir` besides "." and "..", sorted; empty on failure.

@@ -227,7 +227,7 @@ TEST(ReplaceFile, RemovesTheTemporariesOfWritersThatAreGone) {
   EXPECT_EQ(readFile(dir / "marks"), "new");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    EXPECT_EQ(testing_support::fileExists(dir / row.name), !row.removed);
+    EXPECT_EQ(testing_support::pathExists(dir / row.name), !row.removed);
   }
 }
 
@@ -280,7 +280,7 @@ TEST(ReplaceFile, UnderTheLockAKilledWritersTemporaryGoesAtEverySave) {
     ASSERT_TRUE(zub::replaceFile(path, zub::ContentSource{fillNew, nullptr}, lock));
     zub::unlockFolder(lock);
     EXPECT_EQ(readFile(path), "n");
-    EXPECT_EQ(testing_support::fileExists(dir / "marks.tmp-locked"), !row.removed);
+    EXPECT_EQ(testing_support::pathExists(dir / "marks.tmp-locked"), !row.removed);
   }
 }
 
