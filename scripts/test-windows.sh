@@ -105,6 +105,12 @@ window_focused() { [[ $(xdotool getwindowfocus 2>/dev/null) == "$1" ]]; }
 
 upper_md5() { printf '%s' "$1" | md5sum | cut -c1-32 | tr a-f A-F; }
 
+# The id of the orchard.menu window once it is mapped; nothing when none
+# appears within two minutes.
+program_window() {
+  timeout 120 xdotool search --sync --onlyvisible --name '^orchard\.menu$' 2>/dev/null | head -n1 || true
+}
+
 end_to_end() {
   echo "== orchard-menu.exe end to end (wine)"
   local root
@@ -132,8 +138,8 @@ end_to_end() {
       >"$root/stdout" 2>"$root/stderr") &
   local pid=$!
 
-  local wid=""
-  wid=$(timeout 120 xdotool search --sync --onlyvisible --name '^orchard\.menu$' 2>/dev/null | head -n1) || true
+  local wid
+  wid=$(program_window)
   if [[ -z $wid ]]; then
     fail "end to end: no orchard.menu window appeared"
     kill "$pid" 2>/dev/null || true
@@ -342,8 +348,8 @@ run_through_verb() {
   [[ -n $command ]] || { fail "installer: no $class verb"; return; }
   printf '%s\r\n' "${command//%1/"$target"}" >"$work/verb.bat"
   (exec timeout 300 wine cmd /c "$(windows_path "$work/verb.bat")" >"$work/verb.out" 2>&1) &
-  local pid=$! wid=""
-  wid=$(timeout 120 xdotool search --sync --onlyvisible --name '^orchard\.menu$' 2>/dev/null | head -n1) || true
+  local pid=$! wid
+  wid=$(program_window)
   if [[ -z $wid ]]; then
     fail "installer: the $class verb opened no window for $target"
     kill "$pid" 2>/dev/null || true
@@ -558,8 +564,8 @@ end_to_end_names() {
   wine reg add "$key" /v APPDATA /d "$(windows_path "$appdata")" /f >/dev/null
   (cd "$root" && exec timeout 300 wine "$app/orchard-menu.exe" "$windir" >"$root/stdout" 2>"$root/stderr") &
   local pid=$!
-  local wid=""
-  wid=$(timeout 120 xdotool search --sync --onlyvisible --name '^orchard\.menu$' 2>/dev/null | head -n1) || true
+  local wid
+  wid=$(program_window)
   # The program has its environment by now; the next ones get wine's own.
   wine reg add "$key" /v APPDATA /d "$saved_appdata" /f >/dev/null
   if [[ -z $wid ]]; then
