@@ -26,7 +26,11 @@ BrowserState stateWith(const std::string& dir, size_t count) {
   BrowserState state;
   state.currentDirectory = dir;
   state.entryNames.reserve(count, count * 12);
-  for (size_t i = 0; i < count; ++i) state.entryNames.push_back("entry-" + std::to_string(i));
+  for (size_t i = 0; i < count; ++i) {
+    const std::string name = "entry-" + std::to_string(i);
+    state.entryNames.push_back(name);
+    state.entryDigests.push_back(zub::digest(name));
+  }
   return state;
 }
 

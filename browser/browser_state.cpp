@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <utility>
 
-#include "browser/lines_and_keys.h"
 #include "zub/digest.h"
 #include "zub/path.h"
 
@@ -78,6 +77,9 @@ bool EntryOrder::operator()(const std::string& a, const std::string& b) const {
 
 EntryOrder entryOrder(std::string dir) { return EntryOrder{std::move(dir)}; }
 
+namespace {
+
+// buildLines() with each entry's directory status already known.
 void buildLinesWith(BrowserState& state, std::vector<char> isDirectory) {
   const size_t count = state.entryNames.size();
   // Refilled in place: after a mark change the lines take the same room
@@ -96,21 +98,13 @@ void buildLinesWith(BrowserState& state, std::vector<char> isDirectory) {
   state.entryWasDirectory = std::move(isDirectory);
 }
 
+}  // namespace
+
 void buildLines(BrowserState& state) {
   // Asked afresh, not taken from the listing that opened the directory:
   // an entry may have become a directory, gone, or become unreadable since.
   buildLinesWith(state, zub::entriesAreDirsNow(state.currentDirectory, state.entryNames,
                                                state.listingOrder, state.entryWasDirectory));
-}
-
-void refreshEntryKeys(BrowserState& state) {
-  const uint64_t version = state.entryNames.version();
-  if (state.entryDigests.size() == state.entryNames.size() && state.entryDigestsOf == version)
-    return;
-  state.entryDigests.resize(state.entryNames.size());
-  for (size_t i = 0; i < state.entryNames.size(); ++i)
-    state.entryDigests[i] = zub::digest(state.entryNames[i]);
-  state.entryDigestsOf = version;
 }
 
 void openDirectory(const char* path, BrowserState& state) {
@@ -156,7 +150,6 @@ void openDirectory(const char* path, BrowserState& state) {
   state.listingOrder.resize(count);
   for (size_t i = 0; i < count; ++i) state.listingOrder[order[i]] = static_cast<uint32_t>(i);
   state.entryNames = std::move(names);
-  state.entryDigestsOf = state.entryNames.version();
 
   loadMarks(state);
   buildLinesWith(state, std::move(sortedIsDirectory));

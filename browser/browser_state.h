@@ -32,10 +32,9 @@ struct BrowserState {
   int32_t selection = 0;                  // in 0 .. count - 1 (0 with no entries) once loaded
 
   // Kept beside the entries so that a mark change does not hash every
-  // name again. Same length and order as entryNames; refreshEntryKeys()
-  // (browser/lines_and_keys.h) brings them up to date whatever changed.
+  // name again. Same length and order as entryNames: whoever sets the
+  // names sets these with them (openDirectory does).
   std::vector<zub::Digest> entryDigests;  // MD5 of each name: its marks key
-  uint64_t entryDigestsOf = 0;            // entryNames.version() they were made for
   // Which entries the last buildLines() or openDirectory() found to be
   // directories. Never taken as the answer: the next buildLines() asks
   // about these early, while it lists the directory to ask afresh.

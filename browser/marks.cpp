@@ -12,7 +12,6 @@
 
 #include "browser/browser_state.h"
 #include "browser/legacy_marks.h"
-#include "browser/lines_and_keys.h"
 #include "zub/atomic_file.h"
 #include "zub/digest.h"
 #include "zub/fs.h"
@@ -313,7 +312,6 @@ void tellNotSaved(const std::string& directory, const std::string& reason) {
 
 void saveMarks(BrowserState& state) {
   if (state.currentDirectory.empty()) return;
-  refreshEntryKeys(state);
   state.marks.resize(state.entryNames.size(), 0);
 
   const std::string fileKey = zub::digestHex(state.currentDirectory);
@@ -344,7 +342,6 @@ void saveMarks(BrowserState& state) {
 }
 
 void loadMarks(BrowserState& state) {
-  refreshEntryKeys(state);
   const size_t count = state.entryNames.size();
   state.marks.assign(count, 0);
 

@@ -71,7 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BrowserState state;
   state.currentDirectory = directory;
   const size_t count = data[0] % (std::size(names) + 1);
-  for (size_t i = 0; i < count; ++i) state.entryNames.push_back(names[i]);
+  for (size_t i = 0; i < count; ++i) {
+    state.entryNames.push_back(names[i]);
+    state.entryDigests.push_back(zub::digest(names[i]));
+  }
 
   const std::string key = zub::digestHex(directory);
   const zub::SettingsLocation location = zub::locateSettingsFile(key.c_str());

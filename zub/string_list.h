@@ -8,9 +8,7 @@
 // characters start and how many there are. Reordering the elements moves
 // slots only; the characters stay where they were appended.
 //
-// Elements are read as std::string_view whose data() is NUL-terminated,
-// and are changed only through the operations below, so every change is
-// seen by version().
+// Elements are read as std::string_view whose data() is NUL-terminated.
 #pragma once
 
 #include <cstddef>
@@ -31,10 +29,9 @@ struct StringList {
   StringList() = default;
   StringList(std::initializer_list<std::string_view> items);
   explicit StringList(const std::vector<std::string>& items);
-  // A copy has its source's version.
-  StringList(const StringList& other);
-  StringList& operator=(const StringList& other);
-  // The list moved from is left empty, under a version of its own.
+  StringList(const StringList& other) = default;
+  StringList& operator=(const StringList& other) = default;
+  // The list moved from is left empty, its block taken along.
   StringList(StringList&& other) noexcept;
   StringList& operator=(StringList&& other) noexcept;
 
@@ -71,11 +68,6 @@ struct StringList {
   // former element order[i]. `order` is a permutation of 0 .. size()-1.
   void permute(const std::vector<uint32_t>& order);
 
-  // A number that changes with every change of the list and is never
-  // shared by two lists that differ: equal versions mean equal contents.
-  // (Two equal lists made apart have different versions.)
-  uint64_t version() const;
-
   struct const_iterator {
     using iterator_category = std::forward_iterator_tag;
     using value_type = std::string_view;
@@ -98,14 +90,8 @@ struct StringList {
   const_iterator end() const { return {this, slots.size()}; }
 
  private:
-  // A change only marks the version stale; the next version() takes a new
-  // number, so that filling a list costs no shared counter per element.
-  void changed() { versionStale = true; }
-
   std::string bytes;            // every element and its NUL, in append order
   std::vector<uint64_t> slots;  // start << 24 | length, in element order
-  mutable uint64_t versionNumber = 0;
-  mutable bool versionStale = true;
 };
 
 }  // namespace zub

@@ -10,9 +10,11 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "browser/browser_state.h"
 #include "tests/support/support.h"
+#include "zub/digest.h"
 #include "zub/path.h"
 
 class BrowserFixture : public ::testing::Test {
@@ -70,4 +72,12 @@ inline int indexOf(const BrowserState& state, const std::string& name) {
   for (size_t i = 0; i < state.entryNames.size(); ++i)
     if (state.entryNames[i] == name) return static_cast<int>(i);
   return -1;
+}
+
+// Gives `state` the entries `names` (never listed: the names are given),
+// with their marks keys, as openDirectory sets both.
+inline void setEntries(BrowserState& state, const std::vector<std::string>& names) {
+  state.entryNames = zub::StringList(names);
+  state.entryDigests.clear();
+  for (const std::string& name : names) state.entryDigests.push_back(zub::digest(name));
 }

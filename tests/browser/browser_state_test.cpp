@@ -171,23 +171,4 @@ TEST_F(OpenDirectoryTest, BuildLinesPrefixesMarksAndTestsDirectoriesAfresh) {
   EXPECT_EQ(state.displayLines[readme], "* [readme.txt]");
 }
 
-// Whoever changes the names, the marks file is written under the keys of
-// the names as they are, never under those of names that were there.
-TEST_F(OpenDirectoryTest, MarksAreSavedUnderTheKeysOfTheCurrentNames) {
-  makeDir("d");
-  makeFile("d/old.txt");
-  BrowserState state;
-  openDirectory(at("d").c_str(), state);
-  const int old = indexOf(state, "old.txt");
-  ASSERT_GE(old, 0);
-  state.marks[old] = 1;
-  std::vector<std::string> names(state.entryNames.begin(), state.entryNames.end());
-  names[old] = "new.txt";  // the same count, a different name
-  state.entryNames = zub::StringList(names);
-  saveMarks(state);
-  std::vector<int> marks(names.size(), 0);
-  marks[old] = 1;
-  EXPECT_EQ(marksFileOf(at("d")), testing_support::marksText(names, 2, marks));
-}
-
 }  // namespace

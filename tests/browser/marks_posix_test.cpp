@@ -197,7 +197,7 @@ TEST_F(MarksTest, LargeFilesLoadWholeAcrossTheReadBuffer) {
   }
   // Stored in reverse: every pair is looked up, none is in listing order.
   std::reverse(names.begin(), names.end());
-  state.entryNames = zub::StringList(names);
+  setEntries(state, names);
   std::reverse(expected.begin(), expected.end());
   ASSERT_GT(content.size(), 2u * 64 * 1024);
   writeMarksFile(state.currentDirectory, content);

@@ -183,7 +183,7 @@ TEST_F(MarksTest, LoadedSelectionLiesWithinTheEntries) {
     state.currentDirectory = at("listed-" + std::to_string(&row - rows.data()));
     std::vector<std::string> names;
     for (size_t i = 0; i < row.entries; ++i) names.push_back("entry-" + std::to_string(i));
-    state.entryNames = zub::StringList(names);
+    setEntries(state, names);
     state.selection = 2;  // as openDirectory sets it
     if (!row.content.empty()) writeMarksFile(state.currentDirectory, row.content);
     loadMarks(state);
