@@ -32,7 +32,7 @@ TEST_F(CommandsTest, QuitSavesTheSelectionAndExitsWithZero) {
   browserState.selection = 6;
   browserState.marks[4] = 1;  // in memory only until a save
   EXPECT_EXIT(runCommand(Command::quit), ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(marksText(dirNames, 6, {0, 0, 0, 0, 1, 0, 0}), marksFile(dir));
+  EXPECT_EQ(marksText(dirNames, 6, {0, 0, 0, 0, 1, 0, 0}), marksFileOf(dir));
 }
 
 }  // namespace

@@ -34,11 +34,11 @@ TEST_F(CommandsTest, ArrowsMoveTheSelectionWithinTheListWithoutWrapping) {
     open(row.listable ? dir : at("missing"));
     ASSERT_EQ(row.listable ? 7u : 0u, browserState.entryNames.size());
     browserState.selection = row.start;
-    const std::string before = marksFile(browserState.currentDirectory);
+    const std::string before = marksFileOf(browserState.currentDirectory);
     runCommand(row.command);
     EXPECT_EQ(row.expected, browserState.selection);
     // Moving saves nothing.
-    EXPECT_EQ(before, marksFile(browserState.currentDirectory));
+    EXPECT_EQ(before, marksFileOf(browserState.currentDirectory));
   }
 }
 
@@ -52,7 +52,7 @@ TEST_F(CommandsTest, ToggleFlipsTheSelectedMarkAndTheFileFollows) {
     SCOPED_TRACE(row.stored);
     std::vector<int> marks(7, 0);
     marks[5] = row.stored;
-    ASSERT_TRUE(writeFile(marksPath(dir), marksText(dirNames, 5, marks)));
+    writeMarksFile(dir, marksText(dirNames, 5, marks));
     browserState = BrowserState{};
     open(dir);
     ASSERT_EQ(5, browserState.selection);
@@ -60,7 +60,7 @@ TEST_F(CommandsTest, ToggleFlipsTheSelectedMarkAndTheFileFollows) {
 
     runCommand(Command::toggleMark);
     marks[5] = row.expected;
-    EXPECT_EQ(marksText(dirNames, 5, marks), marksFile(dir));
+    EXPECT_EQ(marksText(dirNames, 5, marks), marksFileOf(dir));
     EXPECT_EQ(row.expected, browserState.marks[5]);
     EXPECT_EQ(row.expected ? "* b.txt" : "  b.txt", browserState.displayLines[5]);
     EXPECT_EQ(5, browserState.selection);
@@ -75,7 +75,7 @@ TEST_F(CommandsTest, SelectedEntryCommandsDoNothingOutsideTheList) {
   for (int selection : {-1, 7, 8, 1000, INT_MIN, INT_MAX}) {
     for (Command command : {Command::toggleMark, Command::activate}) {
       SCOPED_TRACE(std::to_string(selection) + (command == Command::activate ? " activate" : " toggle"));
-      ASSERT_TRUE(writeFile(marksPath(dir), marksText(dirNames, selection, marks)));
+      writeMarksFile(dir, marksText(dirNames, selection, marks));
       browserState = BrowserState{};
       open(dir);
       browserState.selection = selection;
@@ -85,7 +85,7 @@ TEST_F(CommandsTest, SelectedEntryCommandsDoNothingOutsideTheList) {
       EXPECT_EQ(before.marks, browserState.marks);
       EXPECT_EQ(before.displayLines, browserState.displayLines);
       EXPECT_EQ(selection, browserState.selection);
-      EXPECT_EQ(marksText(dirNames, selection, marks), marksFile(dir));
+      EXPECT_EQ(marksText(dirNames, selection, marks), marksFileOf(dir));
     }
   }
   EXPECT_TRUE(recorder.records().empty());
@@ -109,7 +109,7 @@ TEST_F(CommandsTest, ClearMarksRewritesTheFileEvenWhenNothingIsMarked) {
     const std::vector<std::string> names = listed ? dirNames : std::vector<std::string>{};
     removeMarksFile(row.path);
     if (!row.stored.empty()) {
-      ASSERT_TRUE(writeFile(marksPath(row.path), marksText(names, 3, row.stored)));
+      writeMarksFile(row.path, marksText(names, 3, row.stored));
     }
     browserState = BrowserState{};
     open(row.path);
@@ -118,7 +118,7 @@ TEST_F(CommandsTest, ClearMarksRewritesTheFileEvenWhenNothingIsMarked) {
     // 2 for a new file, brought into the list when there is none.
     const int selection = !row.stored.empty() ? 3 : listed ? 2 : 0;
     EXPECT_EQ(marksText(names, selection, std::vector<int>(names.size(), 0)),
-              marksFile(row.path));
+              marksFileOf(row.path));
     for (std::string_view line : browserState.displayLines) EXPECT_EQ(' ', line[0]) << line;
   }
 }
@@ -130,13 +130,13 @@ TEST_F(CommandsTest, ActivatingAFileMarksItInTheFileBeforeItIsLaunched) {
     SCOPED_TRACE(stored);
     std::vector<int> marks(7, 0);
     marks[5] = stored;
-    ASSERT_TRUE(writeFile(marksPath(dir), marksText(dirNames, 5, marks)));
+    writeMarksFile(dir, marksText(dirNames, 5, marks));
     browserState = BrowserState{};
     open(dir);
     runCommand(Command::activate);
     marks[5] = 1;
     const std::string expected = marksText(dirNames, 5, marks);
-    EXPECT_EQ(expected, marksFile(dir));
+    EXPECT_EQ(expected, marksFileOf(dir));
     EXPECT_EQ("* b.txt", browserState.displayLines[5]);
     EXPECT_EQ(dir, browserState.currentDirectory);
 
@@ -169,13 +169,13 @@ TEST_F(CommandsTest, ActivatingDirectoriesOpensThem) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.selection);
     std::vector<int> marks = {0, 1, 0, 1, 0, 5, 0};
-    ASSERT_TRUE(writeFile(marksPath(dir), marksText(dirNames, row.selection, marks)));
+    writeMarksFile(dir, marksText(dirNames, row.selection, marks));
     browserState = BrowserState{};
     open(dir);
     runCommand(Command::activate);
     EXPECT_EQ(row.expectedDirectory, browserState.currentDirectory);
     // Leaving saved the marks unchanged; no launch happened.
-    EXPECT_EQ(marksText(dirNames, row.selection, marks), marksFile(dir));
+    EXPECT_EQ(marksText(dirNames, row.selection, marks), marksFileOf(dir));
     if (row.expectedDirectory == dir) {
       EXPECT_EQ(row.selection, browserState.selection);
       EXPECT_EQ(std::vector<int32_t>(marks.begin(), marks.end()), browserState.marks);

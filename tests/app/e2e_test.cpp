@@ -95,7 +95,9 @@ TEST_F(BrowserTest, TAndBothSideArrowsToggleTheMarkAndSaveItAtOnce) {
     const char* key;
     int mark;
   };
-  for (const Row& row : {Row{"t", 1}, Row{"Right", 0}, Row{"Left", 1}, Row{"t", 0}, Row{"Right", 1}}) {
+  // Each key once: what a toggle does to every stored value is the
+  // command tests' job; only here do the toolkit's key codes meet the table.
+  for (const Row& row : {Row{"t", 1}, Row{"Right", 0}, Row{"Left", 1}}) {
     SCOPED_TRACE(row.key);
     type({row.key});
     std::vector<int> expected(7, 0);
