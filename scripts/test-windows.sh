@@ -111,6 +111,24 @@ program_window() {
   timeout 120 xdotool search --sync --onlyvisible --name '^orchard\.menu$' 2>/dev/null | head -n1 || true
 }
 
+# Starts `exe` on folder `windir` in folder `root` (its output in
+# root/stdout and root/stderr) and waits for its window and a first frame
+# with the red selected line. Sets the caller's `pid` and `wid`; fails
+# under `label` and returns 1 when no window appears.
+start_program() {
+  local label=$1 exe=$2 windir=$3 root=$4
+  (cd "$root" && exec timeout 300 wine "$exe" "$windir" >"$root/stdout" 2>"$root/stderr") &
+  pid=$!
+  wid=$(program_window)
+  if [[ -z $wid ]]; then
+    fail "$label: no orchard.menu window appeared"
+    kill "$pid" 2>/dev/null || true
+    return 1
+  fi
+  wait_for 60 screenshot_has_red "$root/first-frame.png" ||
+    fail "$label: no red selected line in the first frame ($root/first-frame.png)"
+}
+
 end_to_end() {
   echo "== orchard-menu.exe end to end (wine)"
   local root
@@ -134,19 +152,8 @@ end_to_end() {
   local marks
   marks=$settings/$(upper_md5 "$windir")
 
-  (cd "$root" && exec timeout 300 wine "$repo/$build/app/orchard-menu.exe" "$windir" \
-      >"$root/stdout" 2>"$root/stderr") &
-  local pid=$!
-
-  local wid
-  wid=$(program_window)
-  if [[ -z $wid ]]; then
-    fail "end to end: no orchard.menu window appeared"
-    kill "$pid" 2>/dev/null || true
-    return
-  fi
-  wait_for 60 screenshot_has_red "$root/first-frame.png" ||
-    fail "end to end: no red selected line in the first frame ($root/first-frame.png)"
+  local pid wid
+  start_program "end to end" "$repo/$build/app/orchard-menu.exe" "$windir" "$root" || return
   [[ $(xprop -id "$wid" _NET_WM_ICON 2>/dev/null) == *"Icon ("* ]] ||
     fail "end to end: the window carries no icon"
 
@@ -562,19 +569,11 @@ end_to_end_names() {
   saved_appdata=$(wine reg query "$key" /v APPDATA | tr -d '\r' | sed -n 's/^ *APPDATA *REG_SZ *//p')
   [[ -n $saved_appdata ]] || { fail "end to end names: no APPDATA in $key"; return; }
   wine reg add "$key" /v APPDATA /d "$(windows_path "$appdata")" /f >/dev/null
-  (cd "$root" && exec timeout 300 wine "$app/orchard-menu.exe" "$windir" >"$root/stdout" 2>"$root/stderr") &
-  local pid=$!
-  local wid
-  wid=$(program_window)
+  local pid wid started=0
+  start_program "end to end names" "$app/orchard-menu.exe" "$windir" "$root" || started=$?
   # The program has its environment by now; the next ones get wine's own.
   wine reg add "$key" /v APPDATA /d "$saved_appdata" /f >/dev/null
-  if [[ -z $wid ]]; then
-    fail "end to end names: no orchard.menu window appeared"
-    kill "$pid" 2>/dev/null || true
-    return
-  fi
-  wait_for 60 screenshot_has_red "$root/first-frame.png" ||
-    fail "end to end names: no red selected line in the first frame"
+  ((started == 0)) || return
   [[ ! -e $app/planted-dll-ran ]] || fail "end to end names: the planted glu32.dll ran"
   # After a console program wine keeps its own idea of the active window
   # until a click in ours (the browser ignores the mouse).
