@@ -111,6 +111,9 @@ program_window() {
   timeout 120 xdotool search --sync --onlyvisible --name '^orchard\.menu$' 2>/dev/null | head -n1 || true
 }
 
+# The names of the windows on the screen, for a failure's message.
+shown_windows() { xdotool search --onlyvisible --name . getwindowname %@ 2>&1 | tr '\n' '|'; }
+
 # Starts `exe` on folder `windir` in folder `root` (its output in
 # root/stdout and root/stderr) and waits for its window and a first frame
 # with the red selected line. Sets the caller's `pid` and `wid`; fails
@@ -121,7 +124,7 @@ start_program() {
   pid=$!
   wid=$(program_window)
   if [[ -z $wid ]]; then
-    fail "$label: no orchard.menu window appeared"
+    fail "$label: no orchard.menu window appeared; windows shown: [$(shown_windows)]"
     kill "$pid" 2>/dev/null || true
     return 1
   fi
@@ -355,10 +358,12 @@ run_through_verb() {
   [[ -n $command ]] || { fail "installer: no $class verb"; return; }
   printf '%s\r\n' "${command//%1/"$target"}" >"$work/verb.bat"
   (exec timeout 300 wine cmd /c "$(windows_path "$work/verb.bat")" >"$work/verb.out" 2>&1) &
-  local pid=$! wid
+  local pid=$! wid started=$SECONDS
   wid=$(program_window)
   if [[ -z $wid ]]; then
-    fail "installer: the $class verb opened no window for $target"
+    fail "installer: the $class verb opened no window for $target in $((SECONDS - started)) s;" \
+      "windows shown: [$(shown_windows)]," \
+      "verb output: [$(tr '\r\n' '  ' <"$work/verb.out")]"
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     return
