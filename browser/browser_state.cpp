@@ -145,7 +145,7 @@ void openDirectory(const char* path, BrowserState& state) {
   state.entryDigests.resize(count);
   for (size_t i = 0; i < count; ++i) {
     if (i + kPrefetchAhead < count) names.prefetch(i + kPrefetchAhead);
-    state.entryDigests[i] = zub::digest(names[i]);
+    state.entryDigests[i] = zub::keyDigest(names[i]);
   }
   state.listingOrder.resize(count);
   for (size_t i = 0; i < count; ++i) state.listingOrder[order[i]] = static_cast<uint32_t>(i);

@@ -29,12 +29,12 @@ struct BrowserState {
   bool needsGlInit = true;                // extension loader not yet set up
   std::vector<std::string> arguments;     // argv copy, argv[0] included
   int32_t argumentCount = 0;
-  int32_t selection = 0;                  // in 0 .. count - 1 (0 with no entries) once loaded
+  int32_t selection = 0;                  // -1 (none) .. count once loaded
 
   // Kept beside the entries so that a mark change does not hash every
   // name again. Same length and order as entryNames: whoever sets the
   // names sets these with them (openDirectory does).
-  std::vector<zub::Digest> entryDigests;  // MD5 of each name: its marks key
+  std::vector<zub::Digest> entryDigests;  // zub::keyDigest of each name: its marks key
   // Which entries the last buildLines() or openDirectory() found to be
   // directories. Never taken as the answer: the next buildLines() asks
   // about these early, while it lists the directory to ask afresh.
@@ -50,6 +50,10 @@ struct BrowserState {
   // written the file since: its marks are kept for every other entry.
   std::vector<int32_t> marksOnDisk;
   zub::FileStamp marksFileStamp;
+  // The file, when last read, marked entries this listing lacks (another
+  // instance listed them, or they are gone): the next save lists the
+  // folder again and keeps the marks of those that exist.
+  bool marksFileMarksUnlisted = false;
 };
 
 // The program's one browser.
@@ -73,15 +77,18 @@ void buildLines(BrowserState& state);
 // Under the folder's lock: when another instance wrote the file since this
 // one last read or wrote it, its marks are taken into state.marks for
 // every entry this instance has not changed since (the selection stays
-// this instance's), so no instance drops another's marks.
+// this instance's), so no instance drops another's marks; entries it has
+// not listed keep their marks too, while they exist (the folder is listed
+// again for them), in lines after those of the entries.
 void saveMarks(BrowserState& state);
 
 // Reads the marks file of state.currentDirectory into state.marks (one
 // element per entry, matched by the key of the name) and state.selection,
-// reading no further than a valid file for the entries could reach. A
-// missing or damaged file never stops it: what cannot be read stays 0
-// (marks) or as it was (selection). The selection then lies within the
-// entries, moved to the nearer end when it did not (0 with no entries).
+// to the stored count or the end of the file, whatever the entries now
+// (readMarksFile() says where a damaged file ends the read). A missing or
+// damaged file never stops it: what cannot be read stays 0 (marks) or as it
+// was (selection). A selection from -1 up to the number of entries is
+// kept; one beyond becomes the nearer end entry (0 with no entries).
 void loadMarks(BrowserState& state);
 
 // The display order of entries in directory `dir`: directories first (by

@@ -86,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<int32_t> marks = state.marks;
   const int32_t selection = state.selection;
   check(marks.size() == count, "one mark per entry");
-  check(count == 0 ? selection == 0 : selection >= 0 && static_cast<size_t>(selection) < count,
-        "the selection lies outside the entries");
+  check(selection >= -1 && static_cast<int64_t>(selection) <= static_cast<int64_t>(count),
+        "the selection lies outside -1 .. the entries");
 
   saveMarks(state);
   const std::string saved = readWhole(location.path);

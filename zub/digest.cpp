@@ -2,13 +2,18 @@
 
 namespace zub {
 
-std::string hexOf(const Digest& d) {
+char* writeHex(const Digest& d, char* out) {
   static const char hex[] = "0123456789ABCDEF";
-  std::string result(d.size() * 2, '0');
-  for (size_t i = 0; i < d.size(); ++i) {
-    result[2 * i] = hex[d[i] >> 4];
-    result[2 * i + 1] = hex[d[i] & 0x0F];
+  for (const unsigned char byte : d) {
+    *out++ = hex[byte >> 4];
+    *out++ = hex[byte & 0x0F];
   }
+  return out;
+}
+
+std::string hexOf(const Digest& d) {
+  std::string result(d.size() * 2, '0');
+  writeHex(d, result.data());
   return result;
 }
 

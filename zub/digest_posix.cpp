@@ -15,3 +15,12 @@ Digest digest(std::string_view s) {
 }
 
 }  // namespace zub
+
+namespace zub {
+
+// POSIX names were never converted: they are keyed by their own bytes.
+std::string keyBytes(const std::string& name) { return name; }
+
+Digest keyDigest(std::string_view name) { return digest(name); }
+
+}  // namespace zub

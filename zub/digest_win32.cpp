@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <climits>
+
 #include "zub/digest.h"
+#include "zub/wide_win32.h"
 
 namespace zub {
 namespace {
@@ -46,6 +49,62 @@ Digest digest(std::string_view s) {
     result.fill(0);
   BCryptDestroyHash(hash);
   return result;
+}
+
+namespace {
+
+// The system locale's ANSI code page, the one the names of an ANSI build
+// were in. Not GetACP(): the manifest makes UTF-8 the process's own code
+// page, which would hide it. 0 when it is UTF-8 itself.
+UINT ansiCodePage() {
+  static const UINT codePage = [] {
+    DWORD found = 0;
+    if (GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                       reinterpret_cast<LPWSTR>(&found), sizeof found / sizeof(WCHAR)) == 0 ||
+        found == CP_UTF8)
+      return UINT{0};
+    return static_cast<UINT>(found);
+  }();
+  return codePage;
+}
+
+bool isAscii(std::string_view name) {
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string keyBytes(const std::string& name) {
+  // ASCII is the same in every ANSI code page.
+  const UINT codePage = ansiCodePage();
+  std::wstring text;
+  if (isAscii(name) || codePage == 0 || name.size() > INT_MAX / 4 || !wide::fromUtf8(name, text))
+    return name;
+  const int length = static_cast<int>(text.size());
+  // No best fit: a character the code page lacks is no reason to take
+  // another one's key.
+  BOOL lossy = FALSE;
+  const int size =
+      WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, &lossy);
+  if (size <= 0 || lossy) return name;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  if (WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, bytes.data(), size,
+                          nullptr, &lossy) != size ||
+      lossy)
+    return name;
+  // And back, exactly: only then did an ANSI build see this very name.
+  const int backLength = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+  if (backLength != length) return name;
+  std::wstring back(static_cast<size_t>(backLength), L'\0');
+  MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, back.data(), backLength);
+  return back == text ? bytes : name;
+}
+
+Digest keyDigest(std::string_view name) {
+  if (isAscii(name)) return digest(name);
+  return digest(keyBytes(std::string(name)));
 }
 
 }  // namespace zub

@@ -69,12 +69,5 @@ FILE* openRegularFile(const char* path, const char* mode);
 // so a value in any script arrives whole.
 bool environmentVariable(const char* name, std::string& value);
 
-// The bytes `utf8` had as a name before names were UTF-8 on this platform:
-// Windows, its bytes in the system locale's ANSI code page (whatever code
-// page the process itself runs with). Empty when they are the same bytes
-// (ASCII), when the code page cannot hold every character, and always on
-// POSIX, whose names were never converted.
-std::string legacyBytes(const std::string& utf8);
-
 }  // namespace platform
 }  // namespace zub

@@ -270,7 +270,5 @@ bool environmentVariable(const char* name, std::string& value) {
   return true;
 }
 
-std::string legacyBytes(const std::string&) { return std::string(); }
-
 }  // namespace platform
 }  // namespace zub

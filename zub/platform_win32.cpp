@@ -119,38 +119,5 @@ bool environmentVariable(const char* name, std::string& value) {
   }
 }
 
-namespace {
-
-// The code page names had before they were UTF-8: the system locale's ANSI
-// code page. Not GetACP(): the manifest makes UTF-8 the process's own code
-// page, which would hide the old one. 0 when there is none to go back to.
-UINT legacyCodePage() {
-  DWORD codePage = 0;
-  if (GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                     reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR)) == 0 ||
-      codePage == CP_UTF8)
-    return 0;
-  return codePage;
-}
-
-}  // namespace
-
-std::string legacyBytes(const std::string& utf8) {
-  bool ascii = true;
-  for (const char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  std::wstring text;
-  const UINT codePage = legacyCodePage();
-  if (ascii || codePage == 0 || !wide::fromUtf8(utf8, text)) return std::string();
-  // No best fit: a character the code page lacks leaves no old name.
-  BOOL lossy = FALSE;
-  const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(),
-                                       static_cast<int>(text.size()), nullptr, 0, nullptr, &lossy);
-  if (size <= 0 || lossy) return std::string();
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                      bytes.data(), size, nullptr, &lossy);
-  return lossy ? std::string() : bytes;
-}
-
 }  // namespace platform
 }  // namespace zub

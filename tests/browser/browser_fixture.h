@@ -79,5 +79,5 @@ inline int indexOf(const BrowserState& state, const std::string& name) {
 inline void setEntries(BrowserState& state, const std::vector<std::string>& names) {
   state.entryNames = zub::StringList(names);
   state.entryDigests.clear();
-  for (const std::string& name : names) state.entryDigests.push_back(zub::digest(name));
+  for (const std::string& name : names) state.entryDigests.push_back(zub::keyDigest(name));
 }

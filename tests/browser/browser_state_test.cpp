@@ -74,7 +74,7 @@ TEST_F(OpenDirectoryTest, EmptyDirectoryListsOnlyDotEntries) {
   openDirectory(at("empty").c_str(), state);
   EXPECT_EQ(state.entryNames, (Names{".", ".."}));
   EXPECT_EQ(state.displayLines, (Names{"  [.]", "  [..]"}));
-  EXPECT_EQ(state.selection, 1);  // 2 lay past the end: the last entry
+  EXPECT_EQ(state.selection, 2);  // one past the end: nothing highlighted
 }
 
 TEST_F(OpenDirectoryTest, PathFormsNormaliseToOneDirectory) {

@@ -11,7 +11,7 @@
 
 using Marks = std::vector<int32_t>;
 
-inline std::string key(const std::string& name) { return zub::digestHex(name); }
+inline std::string key(const std::string& name) { return zub::hexOf(zub::keyDigest(name)); }
 
 class MarksTest : public BrowserFixture {
  protected:

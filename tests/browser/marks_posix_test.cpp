@@ -161,9 +161,9 @@ TEST_F(MarksTest, LoadingReadsNoFurtherThanTheAnnouncedPairs) {
   EXPECT_LT(read, 2 * 1024 * 1024) << "bytes read for three pairs";
 }
 
-// A file that announces the largest count and then runs on for 10 GB
-// (sparse: no disk used) is read no further than a valid file for the
-// directory's entries could reach, like any file that holds too much.
+// A file that announces the largest count and then runs on for 10 GB of
+// zero bytes (sparse: no disk used) is read no further than its first
+// token that no valid file holds.
 TEST_F(MarksTest, AHugeSparseFileIsReadNoFurtherThanAValidOne) {
   ASSERT_TRUE(testing_support::makeDir(testing_support::marksFolder(home)));
   const std::string marks = marksPathOf(dir);
@@ -173,8 +173,7 @@ TEST_F(MarksTest, AHugeSparseFileIsReadNoFurtherThanAValidOne) {
 
   long long read = 0;
   expectNotesMarkedAfterOpen(dir, read);
-  // A valid file for three entries is a few hundred bytes; the loader may
-  // read a few buffers more, and small directories somewhat further.
+  // The loader may read a few buffers beyond the pair.
   EXPECT_LT(read, 1024 * 1024) << "bytes read of a 10 GB file";
 }
 

@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -75,7 +76,7 @@ TEST_F(MarksTest, MarksAndSelectionComeBackAfterLeavingAndInANewRun) {
     toggle(state, "my file.txt");
     state.selection = 4;
     openDirectory((dir + "/sub").c_str(), state);
-    EXPECT_EQ(state.selection, 1);  // 2, on its last entry
+    EXPECT_EQ(state.selection, 2);  // one past its two entries, kept
     openDirectory((state.currentDirectory + "/..").c_str(), state);
     EXPECT_EQ(state.currentDirectory, dir);
     EXPECT_EQ(state.selection, 4);
@@ -117,6 +118,11 @@ TEST_F(MarksTest, MarksFollowNamesNotPositions) {
   EXPECT_EQ(marksFileOf(dir).find(key("notes.txt")), std::string::npos);
 }
 
+std::string lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
 TEST_F(MarksTest, DamagedFilesLoadWhatCanBeRead) {
   const std::string dot = key("."), up = key(".."), notes = key("notes.txt");
   struct Row {
@@ -125,11 +131,19 @@ TEST_F(MarksTest, DamagedFilesLoadWhatCanBeRead) {
     Marks marks;  // for ".", "..", "notes.txt"
     int32_t selection;
   };
+  // Written when the folder held 8,003 entries; notes.txt, marked, last.
+  std::vector<std::string> before;
+  for (int i = 0; i < 8002; ++i) before.push_back("gone-" + std::to_string(i));
+  before.push_back("notes.txt");
+  std::vector<int> beforeMarks(before.size(), 0);
+  beforeMarks.back() = 1;
   const std::vector<Row> rows = {
       {"empty", "", {0, 0, 0}, 2},
+      {"a folder that shrank from 8,003 entries", testing_support::marksText(before, 1, beforeMarks),
+       {0, 0, 1}, 1},
       {"garbage", "lorem ipsum\n\x01\x02\xFF\n", {0, 0, 0}, 2},
       {"count only", "3\n", {0, 0, 0}, 2},
-      {"negative selection", "0\n-1\n\n", {0, 0, 0}, 0},
+      {"negative selection", "0\n-1\n\n", {0, 0, 0}, -1},
       {"short", "5\n0\n" + notes + " 1\n", {0, 0, 1}, 0},
       {"duplicate keys, later wins", "2\n1\n" + notes + " 1\n" + notes + " 0\n", {0, 0, 0}, 1},
       {"duplicate keys other way", "2\n1\n" + notes + " 0\n" + notes + " 1\n", {0, 0, 1}, 1},
@@ -140,8 +154,13 @@ TEST_F(MarksTest, DamagedFilesLoadWhatCanBeRead) {
       {"count too small", "1\n0\n" + dot + " 1\n" + notes + " 1\n", {1, 0, 0}, 0},
       {"negative count", "-4\n0\n" + notes + " 1\n", {0, 0, 0}, 0},
       {"mark does not parse", "2\n0\n" + notes + " x\n" + up + " 1\n", {0, 0, 0}, 0},
-      {"key of 1000 bytes", "2\n0\n" + std::string(1000, 'K') + " 1\n" + notes + " 1\n",
-       {0, 0, 1}, 0},
+      // A token no valid file holds ends the read; what came before stays.
+      {"key of 1000 bytes ends the read", "3\n0\n" + up + " 1\n" + std::string(1000, 'K') +
+       " 1\n" + notes + " 1\n", {0, 1, 0}, 0},
+      {"key of 33 digits ends the read", "2\n0\n" + notes + "5 1\n" + up + " 1\n", {0, 0, 0}, 0},
+      {"lower-case key ends the read", "2\n0\n" + lower(up) + " 1\n" + notes + " 1\n", {0, 0, 0}, 0},
+      {"mark of 12 digits ends the read", "2\n0\n" + up + " 100000000000\n" + notes + " 1\n",
+       {0, 0, 0}, 0},
       {"key cut to 255 bytes matches nothing", "1\n0\n" + notes + std::string(300, 'X') + " 1\n",
        {0, 0, 0}, 0},
       {"mark beyond 32 bits", "1\n0\n" + notes + " 99999999999\n", {0, 0, INT32_MAX}, 0},
@@ -157,9 +176,9 @@ TEST_F(MarksTest, DamagedFilesLoadWhatCanBeRead) {
   }
 }
 
-// Whatever the file says, the loaded selection is an entry (or 0 with
-// none), the nearer end when it lay outside; the keys that act on the
-// selected entry then always have one.
+// The stored selection from -1 up to the number of entries comes back as
+// it was; one beyond becomes the nearer end entry (0 with none), so the
+// user sees where the selection is.
 TEST_F(MarksTest, LoadedSelectionLiesWithinTheEntries) {
   struct Row {
     std::string what;
@@ -171,7 +190,9 @@ TEST_F(MarksTest, LoadedSelectionLiesWithinTheEntries) {
       {"last of 20 selected, 19 deleted since", 3, "20\n19\n\n", 2},
       {"far past the end", 3, "3\n2147483647\n\n", 2},
       {"damaged: the smallest integer", 3, "3\n-2147483648\n\n", 0},
-      {"one before the start", 3, "3\n-1\n\n", 0},
+      {"none selected, kept", 3, "3\n-1\n\n", -1},
+      {"one past the last entry, kept", 3, "3\n3\n\n", 3},
+      {"two below the start", 3, "3\n-2\n\n", 0},
       {"within the list, kept", 3, "3\n1\n\n", 1},
       {"new directory, default 2 kept", 3, "", 2},
       {"new directory of one entry", 1, "", 0},
@@ -230,6 +251,26 @@ TEST_F(MarksTest, TwoInstancesKeepEachOthersMarks) {
     EXPECT_EQ(marksFileOf(dir), testing_support::marksText(names, row.selection, row.file));
     EXPECT_EQ(state.marks, row.file);
   }
+}
+
+// The other instance listed and marked entries this one has not: a save
+// keeps the marks of those that still exist, the next save too.
+TEST_F(MarksTest, MarksOfEntriesThisInstanceHasNotListedAreKept) {
+  BrowserState first, second;
+  openDirectory(dir.c_str(), first);
+  makeFile("d/new");
+  makeFile("d/gone");
+  openDirectory(dir.c_str(), second);
+  toggle(second, "new");
+  toggle(second, "gone");
+  ASSERT_EQ(unlink(at("d/gone").c_str()), 0);
+  const std::vector<std::string> names = {".", "..", "notes.txt", "new"};
+  toggle(first, "notes.txt");
+  EXPECT_EQ(marksFileOf(dir), testing_support::marksText(names, 2, {0, 0, 1, 1}));
+  toggle(first, "notes.txt");
+  EXPECT_EQ(marksFileOf(dir), testing_support::marksText(names, 2, {0, 0, 0, 1}));
+  loadMarks(second);
+  EXPECT_EQ(second.marks[indexOf(second, "new")], 1);
 }
 
 TEST_F(MarksTest, HandWrittenMarkSurvivesUntilToggled) {

@@ -148,14 +148,14 @@ std::string marksFolder(const std::string& home) {
 }
 
 std::string marksPath(const std::string& home, const std::string& directory) {
-  return marksFolder(home) + "/" + zub::digestHex(directory);
+  return marksFolder(home) + "/" + zub::hexOf(zub::keyDigest(directory));
 }
 
 std::string marksText(const std::vector<std::string>& names, int selection,
                       const std::vector<int>& marks) {
   std::string text = std::to_string(names.size()) + "\n" + std::to_string(selection) + "\n";
   for (std::size_t i = 0; i < names.size(); ++i) {
-    text += zub::digestHex(names[i]) + " " + std::to_string(i < marks.size() ? marks[i] : 0) + "\n";
+    text += zub::hexOf(zub::keyDigest(names[i])) + " " + std::to_string(i < marks.size() ? marks[i] : 0) + "\n";
   }
   return text + "\n";
 }

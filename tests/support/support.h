@@ -77,7 +77,8 @@ struct EnvGuard {
 // The settings folder the browser uses when HOME is `home` (see useHome).
 std::string marksFolder(const std::string& home);
 // The marks file of `directory` (absolute, normalised, as the browser
-// shows it): marksFolder(home) + "/" + the MD5 of the path in upper-case hex.
+// shows it): marksFolder(home) + "/" + the MD5 of the path's key bytes
+// (zub::keyBytes) in upper-case hex.
 std::string marksPath(const std::string& home, const std::string& directory);
 // A marks file as the browser writes it: the entry count, the selection,
 // one "DIGEST mark" line per name, then an empty line. `marks` holds one
