@@ -104,6 +104,8 @@ record_text() { record_files "$1" | xargs -r -d '\n' cat | tr -d '\r'; }
 window_focused() { [[ $(xdotool getwindowfocus 2>/dev/null) == "$1" ]]; }
 
 upper_md5() { printf '%s' "$1" | md5sum | cut -c1-32 | tr a-f A-F; }
+# The key of a name that code page 1252 (wine's ANSI code page here) holds.
+ansi_md5() { printf '%s' "$1" | iconv -f UTF-8 -t CP1252 | md5sum | cut -c1-32 | tr a-f A-F; }
 
 # The id of the orchard.menu window once it is mapped; nothing when none
 # appears within two minutes.
@@ -316,19 +318,22 @@ prefix_state() {
   (cd "$drive_c" && find . -printf '%y %p\n' | LC_ALL=C sort)
   for hive in 'HKLM\Software' 'HKCU\Software'; do
     rm -f "$dump"
-    wine reg export "$hive" "$(windows_path "$dump")" /y >/dev/null 2>&1 || echo "reg export $hive failed"
+    wine reg export "$hive" "$(windows_path "$dump")" /y /reg:64 >/dev/null 2>&1 || echo "reg export $hive failed"
     iconv -f UTF-16 -t UTF-8 "$dump" 2>/dev/null | tr -d '\r' |
       awk 'BEGIN { RS = ""; ORS = "\n\n" } !/^\[[^]]*\\Wine\\Temporary System Parameters/'
   done
 }
 
+# The installer is 64-bit and writes the registry's 64-bit view; a 32-bit
+# reg.exe (Debian's usual set-up installs wine32 beside wine64) reads the
+# other one unless told: every query of what it wrote says /reg:64.
 reg_default() {
-  wine reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'
+  wine reg query "$1" /ve /reg:64 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p'
 }
 
 # "version|publisher" of every uninstall entry named orchard.menu.
 uninstall_entries() {
-  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 2>/dev/null | tr -d '\r' |
     awk '/^HKEY_/ { key = $0; keys[key] = 1; next }
          NF >= 2 { name = $1; $1 = ""; $2 = ""; sub(/^ +/, ""); value[key, name] = $0 }
          END { for (k in keys) if (value[k, "DisplayName"] == "orchard.menu")
@@ -411,7 +416,7 @@ installed_in_place() {
     fail "installer: uninstall entries [$got], not one of version $version by the orchard.menu developers"
   # The uninstall entry's icon is the product icon the installer keeps.
   local icon
-  icon=$(wine reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null | tr -d '\r' |
+  icon=$(wine reg query 'HKLM\Software\Classes\Installer\Products' /s /reg:64 2>/dev/null | tr -d '\r' |
     sed -n 's/^ *ProductIcon *REG_SZ *C:\(.*orchard_menu\.ico\)$/\1/p' | head -n1)
   cmp -s "$drive_c${icon//\\//}" "$build/app/app-icon.ico" ||
     fail "installer: the uninstall entry has no product icon ([$icon])"
@@ -422,7 +427,7 @@ removed_again() {
   [[ -z $(start_menu_links) ]] || fail "installer: the Start-menu shortcut is still there"
   local key
   for key in 'HKCR\Directory\shell\orchard.menu' 'HKCR\Drive\shell\orchard.menu' 'HKLM\Software\orchard.menu'; do
-    wine reg query "$key" >/dev/null 2>&1 && fail "installer: $key is still there"
+    wine reg query "$key" /reg:64 >/dev/null 2>&1 && fail "installer: $key is still there"
   done
   [[ -z $(uninstall_entries) ]] || fail "installer: an uninstall entry is still there"
 }
@@ -529,8 +534,8 @@ check_installer() {
 
 # Names in any script, end to end, from a folder of the program's own that
 # also holds a planted glu32.dll, with %APPDATA% under a Cyrillic user name:
-# the start folder "café" has an old marks file keyed by its code page 1252
-# bytes, whose marks and selection come back; Enter hands a Cyrillic
+# the start folder "café" has a marks file keyed by its code page 1252
+# bytes, as an ANSI build wrote it, whose marks and selection come back; Enter hands a Cyrillic
 # document to its application exactly; the "日本" folder and a folder beyond
 # 260 characters inside it open, and a document there launches; back in
 # "café", a script runs in its own folder; the planted DLL never runs.
@@ -558,14 +563,15 @@ end_to_end_names() {
   local appdata=$root/Сергей/AppData/Roaming
   local settings=$appdata/orchard.menu
   mkdir -p "$settings"
-  # Listed as ".", "..", [日本], né.txt, where.bat, Привет.orchtest; the old
-  # file marks né.txt and selects the document.
-  local old_key ne_old_key
-  old_key=$(printf '%s' "$windir" | iconv -f UTF-8 -t CP1252 | md5sum | cut -c1-32 | tr a-f A-F)
-  ne_old_key=$(printf 'né.txt' | iconv -f UTF-8 -t CP1252 | md5sum | cut -c1-32 | tr a-f A-F)
-  printf '3\r\n5\r\n%s 0\r\n%s 0\r\n%s 7\r\n\r\n' "$(upper_md5 .)" "$(upper_md5 ..)" "$ne_old_key" \
-    >"$settings/$old_key"
-  local marks=$settings/$(upper_md5 "$windir")
+  # Listed as ".", "..", [日本], né.txt, where.bat, Привет.orchtest; the
+  # file an ANSI build wrote marks né.txt and selects the document. Names
+  # that code page 1252 holds are keyed by those bytes, the others (日本,
+  # Привет) by their UTF-8 bytes.
+  local ne_key
+  ne_key=$(ansi_md5 'né.txt')
+  local marks=$settings/$(ansi_md5 "$windir")
+  printf '3\r\n5\r\n%s 0\r\n%s 0\r\n%s 7\r\n\r\n' "$(upper_md5 .)" "$(upper_md5 ..)" "$ne_key" \
+    >"$marks"
   local japan_marks=$settings/$(upper_md5 "$(windows_path "$japan")")
   local deep_marks=$settings/$(upper_md5 "$wdeep")
 
@@ -598,14 +604,14 @@ end_to_end_names() {
     fail "end to end names: the application got [$record], not [$windir\\$document]"
   rm -f "$recorder"/records/*
 
-  # Up to 日本 and into it: leaving "café" saves its marks under the UTF-8
-  # key, the old mark of né.txt with them; the old file stays.
+  # Up to 日本 and into it: leaving "café" saves its marks into the same
+  # file, the mark of né.txt with them; no second file appears.
   focus document
   xdotool key Up Up Up Return
-  wait_for 60 file_has_line "$marks" "$(upper_md5 né.txt) 7" ||
-    fail "end to end names: the old mark of né.txt did not come back into $marks"
+  wait_for 60 file_has_line "$marks" "$ne_key 7" ||
+    fail "end to end names: the mark of né.txt did not come back into $marks"
   file_has_line "$marks" "$(upper_md5 "$document") 1" || fail "end to end names: $document not marked"
-  [[ -f $settings/$old_key ]] || fail "end to end names: the old marks file is gone"
+  [[ ! -e $settings/$(upper_md5 "$windir") ]] || fail "end to end names: a second marks file for café"
 
   # Into the folder beyond 260 characters, and Enter on its document.
   xdotool key Return
