@@ -1,5 +1,5 @@
-// Saving, loading and merging the per-directory marks file; its text is
-// marks_format's business, where it lives zub/settings'.
+// Saving, loading and merging the per-directory marks file. Its text is
+// marks_format's business, and where it lives that of zub/settings.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -138,7 +138,9 @@ void saveMarks(BrowserState& state) {
   // kill or a full disk leaves the previous marks whole. The lines are
   // formatted a piece at a time into the writer's buffer: a save in the
   // largest directory costs no more memory than one in the smallest.
-  MarksText text{state.selection, {&state.entryDigests, &state.marks}, {&unlisted.keys, &unlisted.marks}};
+  MarksText text{state.selection,
+                 {&state.entryDigests, &state.marks},
+                 {&unlisted.keys, &unlisted.marks}};
   const zub::ContentSource source{fillMarksText, &text};
   if (zub::replaceFile(location.path, source, lock)) {
     state.marksOnDisk = state.marks;

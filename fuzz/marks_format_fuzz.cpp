@@ -58,7 +58,8 @@ std::string writeText(int32_t selection, const std::vector<zub::Digest>& keys,
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   std::vector<zub::Digest> keys;
-  for (size_t i = 0; i < data[0] % (std::size(names) + 1); ++i) keys.push_back(zub::digest(names[i]));
+  const size_t count = data[0] % (std::size(names) + 1);
+  for (size_t i = 0; i < count; ++i) keys.push_back(zub::digest(names[i]));
   const size_t piece = 45 + data[0] / 9;
   const char* const file = reinterpret_cast<const char*>(data) + 1;
 
@@ -68,14 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(marks.size() == keys.size(), "one mark per key");
 
   const std::string written = writeText(selection, keys, marks, piece);
-  check(written.rfind(std::to_string(keys.size()) + "\n" + std::to_string(selection) + "\n", 0) == 0,
-        "the count and the selection lead the text");
+  const std::string lead = std::to_string(count) + "\n" + std::to_string(selection) + "\n";
+  check(written.rfind(lead, 0) == 0, "the count and the selection lead the text");
   std::vector<int32_t> again(keys.size(), 7);
   int32_t selectionAgain = -12345;
   check(!readText(written.data(), written.size(), keys, again, selectionAgain),
         "the written text marks an entry it was not given");
   check(again == marks, "marks changed through writing and reading");
   check(selectionAgain == selection, "selection changed through writing and reading");
-  check(writeText(selection, keys, marks, 4096) == written, "pieces of another size gave other bytes");
+  check(writeText(selection, keys, marks, 4096) == written,
+        "pieces of another size gave other bytes");
   return 0;
 }

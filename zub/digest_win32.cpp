@@ -86,8 +86,8 @@ std::string keyBytes(const std::string& name) {
   // No best fit: a character the code page lacks is no reason to take
   // another one's key.
   BOOL lossy = FALSE;
-  const int size =
-      WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, &lossy);
+  const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr,
+                                       0, nullptr, &lossy);
   if (size <= 0 || lossy) return name;
   std::string bytes(static_cast<size_t>(size), '\0');
   if (WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, bytes.data(), size,
@@ -95,7 +95,8 @@ std::string keyBytes(const std::string& name) {
       lossy)
     return name;
   // And back, exactly: only then did an ANSI build see this very name.
-  const int backLength = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+  const int backLength =
+      MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
   if (backLength != length) return name;
   std::wstring back(static_cast<size_t>(backLength), L'\0');
   MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, back.data(), backLength);

@@ -139,8 +139,8 @@ TEST_F(MarksTest, DamagedFilesLoadWhatCanBeRead) {
   beforeMarks.back() = 1;
   const std::vector<Row> rows = {
       {"empty", "", {0, 0, 0}, 2},
-      {"a folder that shrank from 8,003 entries", testing_support::marksText(before, 1, beforeMarks),
-       {0, 0, 1}, 1},
+      {"a folder that shrank from 8,003 entries",
+       testing_support::marksText(before, 1, beforeMarks), {0, 0, 1}, 1},
       {"garbage", "lorem ipsum\n\x01\x02\xFF\n", {0, 0, 0}, 2},
       {"count only", "3\n", {0, 0, 0}, 2},
       {"negative selection", "0\n-1\n\n", {0, 0, 0}, -1},
@@ -158,7 +158,8 @@ TEST_F(MarksTest, DamagedFilesLoadWhatCanBeRead) {
       {"key of 1000 bytes ends the read", "3\n0\n" + up + " 1\n" + std::string(1000, 'K') +
        " 1\n" + notes + " 1\n", {0, 1, 0}, 0},
       {"key of 33 digits ends the read", "2\n0\n" + notes + "5 1\n" + up + " 1\n", {0, 0, 0}, 0},
-      {"lower-case key ends the read", "2\n0\n" + lower(up) + " 1\n" + notes + " 1\n", {0, 0, 0}, 0},
+      {"lower-case key ends the read", "2\n0\n" + lower(up) + " 1\n" + notes + " 1\n",
+       {0, 0, 0}, 0},
       {"mark of 12 digits ends the read", "2\n0\n" + up + " 100000000000\n" + notes + " 1\n",
        {0, 0, 0}, 0},
       {"key cut to 255 bytes matches nothing", "1\n0\n" + notes + std::string(300, 'X') + " 1\n",

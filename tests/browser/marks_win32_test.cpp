@@ -55,14 +55,16 @@ TEST_F(MarksTest, AFileKeyedByAnsiBytesIsTheOneFileOfItsFolder) {
     std::string folder;      // under root, UTF-8
     std::string ansiFolder;  // the same in code page 1252
   };
-  const Row rows[] = {{"ASCII folder", "docs", "docs"}, {"non-ASCII folder", "caf\xc3\xa9", "caf\xe9"}};
+  const Row rows[] = {{"ASCII folder", "docs", "docs"},
+                      {"non-ASCII folder", "caf\xc3\xa9", "caf\xe9"}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     makeDir(row.folder);
     makeFile(row.folder + "/caf\xc3\xa9.txt");
     makeFile(row.folder + "/plain.txt");
     makeFile(row.folder + "/\xe6\x97\xa5.txt");
-    const std::string path = testing_support::marksFolder(home) + "/" + ansiKey(root + "\\" + row.ansiFolder);
+    const std::string path =
+        testing_support::marksFolder(home) + "/" + ansiKey(root + "\\" + row.ansiFolder);
     // ".", "..", "café.txt", "plain.txt", "日.txt"; the last one no ANSI
     // build could show: keyed by its UTF-8 bytes.
     const std::string stored = "5\r\n3\r\n" + ansiKey(".") + " 0\r\n" + ansiKey("..") + " 0\r\n" +
