@@ -203,9 +203,9 @@ void readMarks(FILE* stream, const std::vector<zub::Digest>& keys, std::vector<i
 // When another instance has written the file at `path` since this one
 // last read or wrote it, takes its marks for every entry this instance
 // has not changed since then; the last writer wins only on one entry.
-void takeOthersMarks(BrowserState& state, const std::string& fileKey, const std::string& path) {
-  if (zub::stampOf(path) == state.marksFileStamp) return;
-  FILE* stream = zub::openSettingsFile(fileKey.c_str(), "r");
+void takeOthersMarks(BrowserState& state, const zub::SettingsLocation& location) {
+  if (zub::settingsFileStamp(location) == state.marksFileStamp) return;
+  FILE* stream = zub::openSettingsFile(location, "r");
   if (stream == nullptr) return;
   const size_t count = state.entryNames.size();
   std::vector<int32_t> theirs(count, 0);
@@ -293,19 +293,8 @@ size_t fillMarks(void* context, uint64_t offset, char* out, size_t capacity) {
 void tellNotSaved(const std::string& directory, const std::string& reason) {
   static std::unordered_set<std::string> told;
   if (!told.insert(directory).second) return;
-  std::string line = "orchard-menu: the marks of " + directory + " cannot be saved: " + reason;
-  std::string shown;
-  for (const char c : line) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      shown += c;
-      continue;
-    }
-    char escaped[8];
-    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-    shown += escaped;
-  }
-  std::fprintf(stderr, "%s\n", shown.c_str());
+  const std::string line = "orchard-menu: the marks of " + directory + " cannot be saved: " + reason;
+  std::fprintf(stderr, "%s\n", zub::escapedLine(line).c_str());
 }
 
 }  // namespace
@@ -319,12 +308,13 @@ void saveMarks(BrowserState& state) {
   if (location.path.empty()) return tellNotSaved(state.currentDirectory, location.problem);
   // A marks file the user may not write stays as it is; the load that
   // follows a change then shows what the file still says.
-  if (!zub::isWritableFile(location.path.c_str()))
-    return tellNotSaved(state.currentDirectory, location.path + " may not be written");
+  std::string problem;
+  if (!zub::mayReplaceSettingsFile(location, problem))
+    return tellNotSaved(state.currentDirectory, problem);
 
   // Read, merge and write take turns with other instances.
-  zub::FolderLock lock = zub::lockFolderOf(location.path);
-  takeOthersMarks(state, fileKey, location.path);
+  const zub::FolderLock lock = zub::lockSettingsFolder(location);
+  takeOthersMarks(state, location);
 
   // Written whole beside the old file and moved over it, so a crash, a
   // kill or a full disk leaves the previous marks whole. The lines are
@@ -332,13 +322,12 @@ void saveMarks(BrowserState& state) {
   // largest directory costs no more memory than one in the smallest.
   MarksContent content{&state, state.entryNames.size(), 0};
   const zub::ContentSource source{fillMarks, &content};
-  if (zub::replaceFile(location.path, source, lock)) {
+  if (zub::replaceSettingsFile(location, source, lock, problem)) {
     state.marksOnDisk = state.marks;
-    state.marksFileStamp = zub::stampOf(location.path);
+    state.marksFileStamp = zub::settingsFileStamp(location);
   } else {
-    tellNotSaved(state.currentDirectory, "writing " + location.path + " failed");
+    tellNotSaved(state.currentDirectory, problem);
   }
-  zub::unlockFolder(lock);
 }
 
 void loadMarks(BrowserState& state) {

@@ -278,7 +278,6 @@ TEST(ReplaceFile, UnderTheLockAKilledWritersTemporaryGoesAtEverySave) {
     zub::FolderLock lock = row.locked ? zub::lockFolderOf(path) : zub::FolderLock();
     ASSERT_EQ(lock.handle != -1, row.locked);
     ASSERT_TRUE(zub::replaceFile(path, zub::ContentSource{fillNew, nullptr}, lock));
-    zub::unlockFolder(lock);
     EXPECT_EQ(readFile(path), "n");
     EXPECT_EQ(testing_support::pathExists(dir / "marks.tmp-locked"), !row.removed);
   }
@@ -299,11 +298,14 @@ TEST(FolderLock, IsExclusiveBetweenProcessesAndItsWaitIsBounded) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the second lock was taken";
-  zub::unlockFolder(held);
-  EXPECT_EQ(held.handle, -1);
-  zub::FolderLock again = zub::lockFolderOf(path);
-  EXPECT_NE(again.handle, -1);
-  zub::unlockFolder(again);
+  {
+    // The lock moves with its handle and goes with the last owner.
+    const zub::FolderLock moved = std::move(held);
+    EXPECT_FALSE(held.held());
+    EXPECT_TRUE(moved.held());
+  }
+  const zub::FolderLock again = zub::lockFolderOf(path);
+  EXPECT_TRUE(again.held());
 }
 
 // As root the replacement is handed to the replaced file's owner and

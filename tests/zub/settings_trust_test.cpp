@@ -1,7 +1,7 @@
 // Settings files that are not the user's own regular files: planted by
 // someone else, links, directories, fifos, devices. None of them is read,
-// written or replaced, and none blocks; a new file goes to the next
-// candidate instead. The user's own files are used wherever they lie.
+// written or replaced, and none blocks; no new file is made anywhere else
+// instead. The user's own files are used wherever they lie.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -71,9 +71,9 @@ struct TrustFixture : ::testing::Test {
 };
 
 // Each row plants something at the first candidate; opening it for
-// reading or writing returns at all (a fifo must not block) with a new
-// file at the next candidate, and leaves what was planted, and what a
-// link points to, as it was.
+// reading or writing returns at all (a fifo must not block) with no
+// stream and no file at the next candidate, says what is in the way, and
+// leaves what was planted, and what a link points to, as it was.
 TEST_F(TrustFixture, NothingButARegularFileIsOpened) {
   const std::string outside = dir / "outside";
   ASSERT_TRUE(testing_support::makeDir(outside));
@@ -81,16 +81,20 @@ TEST_F(TrustFixture, NothingButARegularFileIsOpened) {
     const char* what;
     std::function<int()> plant;          // 0 on success
     std::function<bool()> asItWas;
+    const char* cause;                   // in the problem
   };
   const Row rows[] = {
       {"a directory", [&] { return mkdir(path.c_str(), 0700); },
-       [&] { return S_ISDIR(lmodeOf(path)) && testing_support::namesIn(path).empty(); }},
+       [&] { return S_ISDIR(lmodeOf(path)) && testing_support::namesIn(path).empty(); },
+       "occupied by a directory"},
       {"a fifo", [&] { return mkfifo(path.c_str(), 0600); },
-       [&] { return S_ISFIFO(lmodeOf(path)); }},
+       [&] { return S_ISFIFO(lmodeOf(path)); }, "occupied by a FIFO"},
       {"a link to /dev/zero", [&] { return symlink("/dev/zero", path.c_str()); },
-       [&] { return S_ISLNK(lmodeOf(path)) && S_ISCHR(lmodeOf("/dev/zero")); }},
+       [&] { return S_ISLNK(lmodeOf(path)) && S_ISCHR(lmodeOf("/dev/zero")); },
+       "occupied by a link"},
       {"a dangling link", [&] { return symlink((outside + "/made").c_str(), path.c_str()); },
-       [&] { return S_ISLNK(lmodeOf(path)) && !testing_support::pathExists(outside + "/made"); }},
+       [&] { return S_ISLNK(lmodeOf(path)) && !testing_support::pathExists(outside + "/made"); },
+       "occupied by a link"},
   };
   for (const Row& row : rows) {
     for (const char* mode : {"r", "w", "a"}) {
@@ -100,10 +104,13 @@ TEST_F(TrustFixture, NothingButARegularFileIsOpened) {
       EXPECT_EXIT(
           {
             alarm(60);
-            std::exit(isOpenOn(zub::openSettingsFile("F", mode), fallback) ? 0 : 1);
+            std::exit(zub::openSettingsFile("F", mode) == nullptr ? 0 : 1);
           },
           ::testing::ExitedWithCode(0), "");
       EXPECT_TRUE(row.asItWas());
+      EXPECT_FALSE(testing_support::pathExists(fallback));
+      const std::string problem = zub::locateSettingsFile("F").problem;
+      EXPECT_NE(problem.find(path + ": " + row.cause), std::string::npos) << problem;
       std::error_code ignored;
       std::filesystem::remove_all(path, ignored);
       removeFallback();
@@ -189,6 +196,12 @@ TEST_F(TrustFixture, EveryLinkOfAChainIsChecked) {
        [&] { return othersLink(victim, mine + "/l") && link(mine + "/l", path); }, ""},
       {"own link through another user's link to a folder", true,
        [&] { return othersLink(mine, mine + "/d") && link(mine + "/d/bashrc", path); }, ""},
+      {"own link → own link in a folder a foreign group may write → own file", true,
+       [&] {
+         return chown(shared.c_str(), 0, otherGroup) == 0 && chmod(shared.c_str(), 0775) == 0 &&
+                link(victim, shared + "/l") && link(shared + "/l", path);
+       },
+       ""},
       {"own link → another user's file", true,
        [&] {
          return testing_support::writeFile(mine + "/theirs", "victim\n") &&
@@ -204,7 +217,9 @@ TEST_F(TrustFixture, EveryLinkOfAChainIsChecked) {
     ASSERT_TRUE(row.plant());
     EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), row.usedFile);
     FILE* stream = zub::openSettingsFile("F", "w");
-    EXPECT_TRUE(isOpenOn(stream, row.usedFile.empty() ? fallback : row.usedFile));
+    if (row.usedFile.empty()) EXPECT_EQ(stream, nullptr);
+    else EXPECT_TRUE(isOpenOn(stream, row.usedFile));
+    EXPECT_FALSE(testing_support::pathExists(fallback));
     if (stream != nullptr) {
       std::fputs("marks\n", stream);
       std::fclose(stream);
@@ -218,7 +233,7 @@ TEST_F(TrustFixture, EveryLinkOfAChainIsChecked) {
       }
     }
     ASSERT_EQ(unlink(path.c_str()), 0);
-    removeFallback();
+    ASSERT_EQ(chmod(shared.c_str(), 0777), 0);
   }
 }
 
@@ -239,17 +254,27 @@ TEST_F(TrustFixture, OwnFilesAreUsedWhateverTheFolderBits) {
 
 // The settings folder the program makes is the user's alone whatever the
 // umask, also in a setgid home that a group may write, and the file made
-// in it is found again.
+// in it is found again. One that exists with wider rights is made the
+// user's alone too: no one else may then hold its lock.
 TEST_F(TrustFixture, TheSettingsFolderIsMadeForTheUserAlone) {
   struct Row {
     mode_t mask;
     bool setgidGroupHome;  // home: mode 2775, a group not the user's own
+    mode_t existing;       // the folder's mode before; 0: no folder
   };
-  const Row rows[] = {{0, false}, {022, false}, {077, false}, {002, true}};
+  const Row rows[] = {{0, false, 0},     {022, false, 0},     {077, false, 0},
+                      {002, true, 0},    {022, false, 0755},  {0, false, 0777},
+                      {002, false, 0770}};
   for (const Row& row : rows) {
-    SCOPED_TRACE(std::to_string(row.mask) + (row.setgidGroupHome ? ", setgid home" : ""));
+    SCOPED_TRACE(std::to_string(row.mask) + (row.setgidGroupHome ? ", setgid home" : "") +
+                 ", existing " + std::to_string(row.existing));
     if (row.setgidGroupHome && !isRoot()) continue;  // chgrp to another group needs root
     std::filesystem::remove_all(folder);
+    if (row.existing != 0) {
+      ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+      ASSERT_EQ(chmod(folder.c_str(), row.existing), 0);
+      ASSERT_TRUE(testing_support::giveToCheckUser(folder));
+    }
     ASSERT_TRUE(testing_support::giveToCheckUser(home));
     if (row.setgidGroupHome) {
       ASSERT_EQ(chown(home.c_str(), 65534, otherGroup), 0);
@@ -284,11 +309,8 @@ TEST_F(TrustFixture, AnotherUsersFilesLinksAndFoldersArePassedOver) {
 
   ASSERT_EQ(chown(path.c_str(), otherUser, otherUser), 0);
   EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), "");
-  FILE* stream = zub::openSettingsFile("F", "w");
-  EXPECT_TRUE(isOpenOn(stream, fallback));
-  if (stream != nullptr) std::fclose(stream);
+  EXPECT_EQ(zub::openSettingsFile("F", "w"), nullptr);
   EXPECT_EQ(testing_support::readFile(path), "3\n2\n\n");
-  removeFallback();
   ASSERT_EQ(chown(path.c_str(), 0, 0), 0);
 
   ASSERT_EQ(chown(folder.c_str(), otherUser, otherUser), 0);
@@ -301,9 +323,8 @@ TEST_F(TrustFixture, AnotherUsersFilesLinksAndFoldersArePassedOver) {
   ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
   ASSERT_EQ(lchown(path.c_str(), otherUser, otherUser), 0);
   EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), "");
-  stream = zub::openSettingsFile("F", "w");
-  EXPECT_TRUE(isOpenOn(stream, fallback));
-  if (stream != nullptr) std::fclose(stream);
+  EXPECT_EQ(zub::openSettingsFile("F", "w"), nullptr);
+  EXPECT_FALSE(testing_support::pathExists(fallback));
   EXPECT_EQ(testing_support::readFile(target), "mine");
 }
 
