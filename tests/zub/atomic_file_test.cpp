@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 #include "tests/support/support.h"
 #include "zub/fs.h"
+#include "zub/platform.h"
 
 namespace {
 
@@ -381,6 +383,25 @@ TEST(IsWritableFile, OnlyExistingRegularFilesTheUserMayWrite) {
   const ChildCheck check = runUnprivileged([&](std::string& wrong) { checkWritable(dir.path, wrong); });
   ASSERT_TRUE(check.ran) << check.output;
   EXPECT_EQ(check.output, "");
+}
+
+// Set up at start-up, every write of the program past the file-size limit
+// fails with EFBIG instead of ending the process by SIGXFSZ.
+TEST(PrepareProcess, AWritePastTheFileSizeLimitFailsAndTheProgramLivesOn) {
+  TempDir dir;
+  const std::string path = dir / "big";
+  EXPECT_EXIT(
+      {
+        zub::platform::prepareProcess();
+        rlimit limit;
+        limit.rlim_cur = limit.rlim_max = 16;
+        FILE* file = std::fopen(path.c_str(), "w");
+        if (file == nullptr || setrlimit(RLIMIT_FSIZE, &limit) != 0) std::exit(2);
+        const char bytes[64] = {};
+        std::fwrite(bytes, 1, sizeof bytes, file);
+        std::exit(std::fflush(file) != 0 && errno == EFBIG ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
