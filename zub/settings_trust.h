@@ -69,8 +69,8 @@ struct SettingsUserScope {
 // user's own primary group); the file at the end must be a regular file
 // the user may read, of the user's own, or of root's in a folder of the
 // user's, in a folder of the user's or root's, whatever that folder's
-// permission bits. The candidate's own folder, when it is the user's, is
-// made the user's alone (0700). Nothing that blocks is opened. Windows: a
+// permission bits. The candidate's own folder, when it holds the file and
+// is the user's, is made the user's alone (0700). Nothing that blocks is opened. Windows: a
 // readable regular file that is no link or junction.
 SettingsLocation usableSettingsFile(const std::string& candidate);
 

@@ -343,7 +343,8 @@ SettingsUserScope::~SettingsUserScope() {
 SettingsLocation usableSettingsFile(const std::string& candidate) {
   Walk walk(currentUser());
   if (!begin(walk, candidate) || !walkFolders(walk, 1, false)) return failure(walk);
-  keepFolderPrivate(walk.fd, walk.user, false);
+  // The candidate's folder holds the file unless a link leads elsewhere.
+  bool inOwnFolder = true;
   for (;;) {
     const std::string name = walk.pending.back();
     if (!isOwnName(name)) return failure(walk);
@@ -355,6 +356,7 @@ SettingsLocation usableSettingsFile(const std::string& candidate) {
     if (S_ISLNK(st.st_mode)) {
       walk.pending.pop_back();
       if (!followLink(walk, name, st) || !walkFolders(walk, 1, false)) return failure(walk);
+      inOwnFolder = false;
       continue;
     }
     if (fstat(walk.fd, &folder) != 0 || !usersFile(st, folder, walk.user)) {
@@ -374,6 +376,9 @@ SettingsLocation usableSettingsFile(const std::string& candidate) {
       walk.fail(walk.at(name) + ": changed while it was checked", EAGAIN);
       return failure(walk);
     }
+    // Only a folder that holds a settings file is the program's own: a
+    // folder of that name without one may be anything of the user's.
+    if (inOwnFolder) keepFolderPrivate(walk.fd, walk.user, false);
     return locationOf(walk, candidate, name);
   }
 }
