@@ -149,8 +149,8 @@ void BM_SaveBesideOtherFiles(benchmark::State& bench) {
 // files. A fixed count of toggles, so that counting system calls under
 // strace gives the calls per toggle: every lookup reads the working
 // directory once (getcwd) for the last candidate.
-//   strace -f -c -e trace=getcwd,openat,newfstatat build/bench/marks_bench \
-//     --benchmark_filter=BM_Toggle
+//   strace -f -c -e trace=getcwd,openat,newfstatat
+//     build/bench/marks_bench --benchmark_filter=BM_Toggle
 void BM_Toggle(benchmark::State& bench) {
   BrowserState state = stateWith("/bench/toggle", 3);
   loadMarks(state);
