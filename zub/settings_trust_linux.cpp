@@ -254,7 +254,7 @@ std::string occupant(const Walk& walk, const std::string& name) {
     return std::strerror(errno);
   if (S_ISDIR(st.st_mode)) return "occupied by a directory";
   if (S_ISFIFO(st.st_mode)) return "occupied by a FIFO";
-  if (S_ISLNK(st.st_mode)) return "occupied by a link that is not followed";
+  if (S_ISLNK(st.st_mode)) return "occupied by a link that leads to no usable settings file";
   if (S_ISREG(st.st_mode) && st.st_uid == walk.user.uid) return std::strerror(EACCES);
   if (S_ISREG(st.st_mode)) return "occupied by a file of another user";
   return "occupied by a device or socket";
