@@ -5,23 +5,27 @@
 #include "zub/digest.h"
 
 namespace zub {
+namespace {
+
+void release(intptr_t handle) {
+  if (handle == -1) return;
+  const HANDLE mutex = reinterpret_cast<HANDLE>(handle);
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+}
+
+}  // namespace
 
 FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
   if (this != &other) {
-    this->~FolderLock();
+    release(handle);
     handle = other.handle;
     other.handle = -1;
   }
   return *this;
 }
 
-FolderLock::~FolderLock() {
-  if (handle == -1) return;
-  const HANDLE mutex = reinterpret_cast<HANDLE>(handle);
-  ReleaseMutex(mutex);
-  CloseHandle(mutex);
-  handle = -1;
-}
+FolderLock::~FolderLock() { release(handle); }
 
 FolderLock lockFolderOf(const std::string& filePath) {
   const size_t end = filePath.find_last_of("/\\");
