@@ -200,7 +200,7 @@ void readMarks(FILE* stream, const std::vector<zub::Digest>& keys, std::vector<i
   }
 }
 
-// When another instance has written the file at `path` since this one
+// When another instance has written the file of `location` since this one
 // last read or wrote it, takes its marks for every entry this instance
 // has not changed since then; the last writer wins only on one entry.
 void takeOthersMarks(BrowserState& state, const zub::SettingsLocation& location) {
