@@ -15,11 +15,8 @@ namespace {
 // their characters lie in listing order, far apart.
 constexpr size_t kPrefetchAhead = 16;
 
-// ASCII-only folding, so that names in any 8-bit code page sort the same
-// way everywhere; bytes 0x80-0xFF keep their value and sort last.
-inline unsigned char foldByte(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 0x20) : c;
-}
+// Bytes compare unsigned, so 0x80-0xFF sort after every ASCII byte.
+inline unsigned char foldByte(char c) { return static_cast<unsigned char>(zub::lowerAscii(c)); }
 
 // The first eight bytes of `name`, folded, as one big-endian number: most
 // comparisons are settled by it without touching the strings. Shorter
@@ -28,7 +25,7 @@ inline unsigned char foldByte(unsigned char c) {
 uint64_t foldedPrefix(std::string_view name) {
   uint64_t prefix = 0;
   for (size_t i = 0; i < 8; ++i) {
-    const unsigned char c = i < name.size() ? foldByte(static_cast<unsigned char>(name[i])) : 0;
+    const unsigned char c = i < name.size() ? foldByte(name[i]) : 0;
     prefix = (prefix << 8) | c;
   }
   return prefix;
@@ -61,8 +58,8 @@ bool entryComesBefore(std::string_view a, bool aIsDir, std::string_view b, bool 
   if (aIsDir != bIsDir) return aIsDir;
   const size_t common = std::min(a.size(), b.size());
   for (size_t i = 0; i < common; ++i) {
-    const unsigned char ca = foldByte(static_cast<unsigned char>(a[i]));
-    const unsigned char cb = foldByte(static_cast<unsigned char>(b[i]));
+    const unsigned char ca = foldByte(a[i]);
+    const unsigned char cb = foldByte(b[i]);
     if (ca != cb) return ca < cb;
   }
   return a.size() < b.size();
