@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "zub/atomic_file_internal.h"
+#include "zub/path.h"
 
 namespace zub {
 namespace {
@@ -100,11 +101,7 @@ struct PathParts {
   std::string folder;
   std::string base;
 };
-PathParts split(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return {".", path};
-  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
+PathParts split(const std::string& path) { return {folderOf(path), baseName(path.c_str())}; }
 
 // A file open for writing that no one else can reach yet: unnamed
 // (O_TMPFILE) where the file system allows, else under a temporary name.

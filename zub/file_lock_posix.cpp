@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "zub/path.h"
+
 namespace zub {
 namespace {
 
@@ -42,9 +44,7 @@ FolderLock::~FolderLock() {
 }
 
 FolderLock lockFolderOf(const std::string& filePath) {
-  const size_t slash = filePath.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? "." : slash == 0 ? "/" : filePath.substr(0, slash);
+  const std::string folder = folderOf(filePath);
   // Read-only and a directory: opening it can neither block nor change
   // anything, whatever it is.
   return lockOpenFolder(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "zub/digest.h"
+#include "zub/path.h"
 
 namespace zub {
 namespace {
@@ -28,8 +29,7 @@ FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
 FolderLock::~FolderLock() { release(handle); }
 
 FolderLock lockFolderOf(const std::string& filePath) {
-  const size_t end = filePath.find_last_of("/\\");
-  const std::string folder = end == std::string::npos ? "." : filePath.substr(0, end);
+  const std::string folder = folderOf(filePath);
   // A mutex rather than a lock file: nothing in the folder to plant, and
   // a holder that dies leaves it abandoned, which the next waiter takes.
   const std::string name = "Local\\orchard.menu-" + digestHex(folder);

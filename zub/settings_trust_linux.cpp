@@ -94,6 +94,9 @@ bool privateFolder(int fd, const User& user) {
 // As the kernel would resolve them; a longer chain is taken for a loop.
 constexpr int maxLinks = 40;
 
+// The components of `path` pushed for the walk, the first one last. Not
+// resolvedComponents(): a ".." after a link is the link target's parent,
+// which only the walk itself knows.
 void pushComponents(const std::string& path, std::vector<std::string>& pending) {
   size_t end = path.size();
   while (end > 0) {

@@ -13,13 +13,6 @@
 namespace zub {
 namespace {
 
-// The folder of `path`, without a trailing separator.
-std::string folderOf(const std::string& path) {
-  std::string folder = dirName(path.c_str());
-  if (folder.size() > 1 && isSeparator(folder.back())) folder.pop_back();
-  return folder;
-}
-
 SettingsLocation locationAt(const std::string& path) {
   SettingsLocation location;
   location.path = path;
