@@ -1,4 +1,4 @@
-// The few operating-system calls the path library needs, one realisation
+// The few operating-system calls the zub library needs, one realisation
 // per platform (platform_posix.cpp, platform_win32.cpp), picked by the build.
 #pragma once
 
