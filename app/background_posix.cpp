@@ -3,39 +3,37 @@
 #include <pthread.h>
 
 #include <cstdlib>
+#include <utility>
+
+#include "browser/browser_state.h"
 
 namespace {
 
 pthread_t worker;
 bool running = false;
+// The path the open works on; the thread owns it until it is joined.
+std::string firstPath;
 
-struct Work {
-  void (*run)(void*);
-  void* context;
-};
-Work work;
-
-void* runWork(void* started) {
-  const Work& given = *static_cast<const Work*>(started);
-  given.run(given.context);
+void* openFirstDirectory(void*) {
+  openDirectory(firstPath.c_str(), browserState);
   return nullptr;
 }
 
 }  // namespace
 
-void startBackgroundWork(void (*run)(void*), void* context) {
+void startOpeningFirstDirectory(std::string path) {
   // Registered once, before anything the toolkit registers, so it runs
   // after the toolkit's exit handlers and before the statics go.
-  static const bool joinAtExit = std::atexit(finishBackgroundWork) == 0;
-  work = Work{run, context};
-  if (!joinAtExit || pthread_create(&worker, nullptr, runWork, &work) != 0) {
-    run(context);
+  static const bool joinAtExit = std::atexit(finishOpeningFirstDirectory) == 0;
+  firstPath = std::move(path);
+  if (!joinAtExit || pthread_create(&worker, nullptr, openFirstDirectory, nullptr) != 0) {
+    openFirstDirectory(nullptr);
     return;
   }
   running = true;
 }
 
-void finishBackgroundWork() {
+void finishOpeningFirstDirectory() {
   if (!running) return;
   running = false;
   pthread_join(worker, nullptr);

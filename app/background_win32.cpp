@@ -1,7 +1,9 @@
 #include "app/background.h"
 
-// The Windows build keeps to one thread: the work is done before the
-// window is made, as it always was there.
-void startBackgroundWork(void (*work)(void*), void* context) { work(context); }
+#include "browser/browser_state.h"
 
-void finishBackgroundWork() {}
+// The Windows build keeps to one thread: the directory is opened before
+// the window is made, as it always was there.
+void startOpeningFirstDirectory(std::string path) { openDirectory(path.c_str(), browserState); }
+
+void finishOpeningFirstDirectory() {}

@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 
 #include <csignal>
+#include <cstdlib>
 
 #include "app/commands.h"
 
@@ -25,7 +26,15 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
   return TRUE;
 }
 
+// The toolkit's close callback, for the window manager's close and the
+// console's events alike.
+void onWindowClose() {
+  if (saveBeforeQuit()) std::exit(0);
+}
+
 }  // namespace
+
+void holdStopRequests() {}
 
 void watchCloseRequests() {
   glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);

@@ -114,14 +114,16 @@ namespace {
 bool quitting = false;
 }
 
-void quitBrowser() {
+bool saveBeforeQuit() {
+  if (quitting) return false;
   quitting = true;
   saveMarks(browserState);
-  std::exit(0);
+  return true;
 }
 
-void onWindowClose() {
-  if (!quitting) quitBrowser();
+void quitBrowser() {
+  saveBeforeQuit();
+  std::exit(0);
 }
 
 void runCommand(Command command) {

@@ -63,13 +63,12 @@ void goToParent();
 // lies outside the list.
 void activateSelection();
 
-// Saves the marks and the selection of the current directory and ends the
-// process with status 0 through the normal exit path. The one way out:
-// the quit keys, the window's close and the stop requests all end here
-// (app/close_requests.h).
-[[noreturn]] void quitBrowser();
+// Saves the marks and the selection of the current directory, the first
+// step of every way out (app/close_requests.h ends the others). True once;
+// false, saving nothing, when a way out has begun already: the toolkit
+// destroys its windows in its own exit handler and closes them again then.
+bool saveBeforeQuit();
 
-// The toolkit's close callback: quitBrowser(), unless the process is
-// already ending. The toolkit destroys its windows in its own exit handler
-// and calls this for each; a second exit from inside exit() is undefined.
-void onWindowClose();
+// saveBeforeQuit(), then ends the process with status 0 through the normal
+// exit path: the quit keys.
+[[noreturn]] void quitBrowser();

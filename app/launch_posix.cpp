@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "zub/path.h"
+
 namespace {
 
 // Run directly only what exec can take: a regular file the user may
@@ -81,8 +83,8 @@ int highestDescriptor() {
 // When the program cannot be started (ENOEXEC for a file with the bit set
 // that is no program, EACCES on a noexec mount), `fallback` with
 // `fallbackArgv` is started instead, if there is one.
-// The program starts in `folder` (null: where the browser is), as a file
-// manager starts it; a folder that cannot be entered does not stop it.
+// The program starts in `folder`, as a file manager starts it; a folder
+// that cannot be entered does not stop it.
 [[noreturn]] void becomeLaunchedProgram(int devNull, int highestFd, const char* folder,
                                         const char* program,
                                         char* const* argv,
@@ -93,10 +95,8 @@ int highestDescriptor() {
   sigprocmask(SIG_SETMASK, &none, nullptr);
   signal(SIGPIPE, SIG_DFL);
   signal(SIGCHLD, SIG_DFL);
-  if (folder != nullptr) {
-    const int ignored = chdir(folder);
-    (void)ignored;
-  }
+  const int ignored = chdir(folder);
+  (void)ignored;
   dup2(devNull, STDIN_FILENO);
   dup2(devNull, STDOUT_FILENO);
   dup2(devNull, STDERR_FILENO);
@@ -131,10 +131,7 @@ void launchFile(const std::string& fullPath) {
     argv = openerArgv;
   }
   const char* fallback = opener.empty() || program == opener ? nullptr : opener.c_str();
-  const std::size_t folderEnd = fullPath.rfind('/');
-  const std::string folder = folderEnd == std::string::npos ? std::string()
-                             : folderEnd == 0              ? std::string("/")
-                                                           : fullPath.substr(0, folderEnd);
+  const std::string folder = zub::folderOf(fullPath);
 
   int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
   if (devNull < 0) return;
@@ -156,8 +153,8 @@ void launchFile(const std::string& fullPath) {
     setsid();
     const pid_t launched = fork();
     if (launched == 0) {
-      becomeLaunchedProgram(devNull, highestFd, folder.empty() ? nullptr : folder.c_str(),
-                            program.c_str(), argv.data(), fallback, openerArgv.data());
+      becomeLaunchedProgram(devNull, highestFd, folder.c_str(), program.c_str(), argv.data(),
+                            fallback, openerArgv.data());
     }
     _exit(launched < 0 ? 1 : 0);
   }

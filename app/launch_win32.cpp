@@ -16,73 +16,53 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <cwctype>
 #include <string>
 
+#include "zub/path.h"
 #include "zub/wide_win32.h"
 
 namespace {
 
-bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// True when the old path rules leave `name` as it is: no trailing dot or
-// blank, and not a device ("con", "nul.txt", "com1.log", ...).
-bool shellKeepsName(const std::wstring& name) {
-  if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;
-  std::wstring stem = name.substr(0, name.find(L'.'));
-  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
-  for (wchar_t& c : stem) c = static_cast<wchar_t>(std::towlower(c));
-  for (const wchar_t* device : {L"con", L"prn", L"aux", L"nul", L"conin$", L"conout$"})
-    if (stem == device) return false;
-  return !(stem.size() == 4 && (stem.compare(0, 3, L"com") == 0 || stem.compare(0, 3, L"lpt") == 0) &&
-           stem[3] >= L'0' && stem[3] <= L'9');
+// Paths here are UTF-8 as toUtf8() gives them (zub/wide_win32.h), so the
+// string rules of zub/path.h apply; the system gets them back as UTF-16.
+std::wstring utf16(const std::string& path) {
+  std::wstring converted;
+  zub::wide::fromWtf8(path, converted);
+  return converted;
 }
 
 // True when the shell reads `path` (no "\\?\" form) as exactly this path.
-bool shellKeepsPath(const std::wstring& path) {
-  if (path.size() >= MAX_PATH) return false;
-  size_t start = 0;
-  for (size_t i = 0; i <= path.size(); ++i) {
-    if (i < path.size() && !isSeparator(path[i])) continue;
-    const std::wstring part = path.substr(start, i - start);
-    if (!part.empty() && part != L"." && part != L".." && !shellKeepsName(part)) return false;
-    start = i + 1;
-  }
-  return true;
+bool shellKeepsPath(const std::string& path) {
+  return utf16(path).size() < MAX_PATH && zub::keepsAllNames(path, zub::PathStyle::windows);
 }
 
-// `path` without its "\\?\" prefix ("\\?\UNC\s\x" becomes "\\s\x").
-std::wstring withoutVerbatimPrefix(const std::wstring& path) {
-  if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + path.substr(8);
-  if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
-  return path;
-}
-
-// The short alias of the existing `verbatimPath`, in plain form; empty when
-// the volume keeps no alias that the shell would read unchanged.
-std::wstring shortAlias(const std::wstring& verbatimPath) {
-  const DWORD size = GetShortPathNameW(verbatimPath.c_str(), nullptr, 0);
-  if (size == 0) return std::wstring();
+// The short alias of the existing `exactPath` ("\\?\" form), in plain
+// form; empty when the volume keeps no alias that the shell would read
+// unchanged.
+std::string shortAlias(const std::string& exactPath) {
+  const std::wstring exact = utf16(exactPath);
+  const DWORD size = GetShortPathNameW(exact.c_str(), nullptr, 0);
+  if (size == 0) return std::string();
   std::wstring alias(size, L'\0');
-  const DWORD length = GetShortPathNameW(verbatimPath.c_str(), alias.data(), size);
-  if (length == 0 || length >= size) return std::wstring();
+  const DWORD length = GetShortPathNameW(exact.c_str(), alias.data(), size);
+  if (length == 0 || length >= size) return std::string();
   alias.resize(length);
-  alias = withoutVerbatimPrefix(alias);
-  return shellKeepsPath(alias) ? alias : std::wstring();
+  const std::string plain = zub::plainPath(zub::wide::toUtf8(alias), zub::PathStyle::windows);
+  return shellKeepsPath(plain) ? plain : std::string();
 }
 
 // The path to hand the shell for the file at `exact` ("\\?\" form): the
 // plain path where the shell keeps it; else the folder's alias and the
 // file's own name, so the type the name shows still picks the
 // application; else the alias of the whole path. Empty when there is none.
-std::wstring shellPath(const std::wstring& exact) {
-  const std::wstring plain = withoutVerbatimPrefix(exact);
+std::string shellPath(const std::string& exact) {
+  const std::string plain = zub::plainPath(exact, zub::PathStyle::windows);
   if (shellKeepsPath(plain)) return plain;
-  const size_t cut = exact.find_last_of(L'\\');
-  const std::wstring name = exact.substr(cut + 1);
-  if (shellKeepsName(name)) {
-    const std::wstring folder = shortAlias(exact.substr(0, cut));
-    if (!folder.empty() && shellKeepsPath(folder + L"\\" + name)) return folder + L"\\" + name;
+  const size_t cut = exact.find_last_of('\\');
+  const std::string name = exact.substr(cut + 1);
+  if (zub::keepsName(name, zub::PathStyle::windows)) {
+    const std::string folder = shortAlias(exact.substr(0, cut));
+    if (!folder.empty() && shellKeepsPath(folder + "\\" + name)) return folder + "\\" + name;
   }
   return shortAlias(exact);
 }
@@ -95,13 +75,12 @@ void launchFile(const std::string& fullPath) {
   // launched as the different name its conversion would make.
   const std::wstring exact = zub::wide::filePath(fullPath);
   if (exact.empty()) return;
-  const std::wstring file = shellPath(exact);
-  if (file.empty()) return;
+  const std::string shellFile = shellPath(zub::wide::toUtf8(exact));
+  if (shellFile.empty()) return;
+  const std::wstring file = utf16(shellFile);
   // The program starts in the folder that holds the file, as a file
   // manager starts it: scripts and games find what lies beside them.
-  const size_t folderEnd = file.find_last_of(L'\\');
-  std::wstring folder = folderEnd == std::wstring::npos ? std::wstring() : file.substr(0, folderEnd);
-  if (!folder.empty() && folder.back() == L':') folder += L'\\';
+  const std::wstring folder = utf16(zub::folderOf(shellFile, zub::PathStyle::windows));
 
   // Some shell handlers are COM objects that want a single-threaded
   // apartment on the calling thread; it is set up once and kept.
@@ -115,7 +94,7 @@ void launchFile(const std::string& fullPath) {
   info.fMask = SEE_MASK_FLAG_NO_UI;
   info.lpVerb = L"open";
   info.lpFile = file.c_str();
-  info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+  info.lpDirectory = folder.c_str();
   info.nShow = SW_SHOWNORMAL;
   ShellExecuteExW(&info);
 }

@@ -20,8 +20,10 @@ int runBrowser(int argc, char** argv) {
   // window, which takes about as long as opening 100,000 entries; the open
   // has finished before the event loop starts, so before anything draws
   // or a key is handled.
+  // Before any thread exists, so that every thread holds them.
+  holdStopRequests();
   copyArguments(argc, argv);
-  startBackgroundWork(openFirstDirectory, const_cast<char*>(firstDirectory()));
+  startOpeningFirstDirectory(firstDirectory(argc, argv));
 
   glutInitWindowPosition(0, 0);
   glutInitWindowSize(1920, 1080);
@@ -49,7 +51,7 @@ int runBrowser(int argc, char** argv) {
   glutMotionFunc(ignoreInput);
   glutPassiveMotionFunc(ignoreInput);
 
-  finishBackgroundWork();
+  finishOpeningFirstDirectory();
   browserState.windowId = windowId;
   // After the start-up thread: a stop request is then always handled on
   // the event loop, never beside the first open.

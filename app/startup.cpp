@@ -17,13 +17,10 @@ void copyArguments(int argc, char** argv) {
   }
 }
 
-const char* firstDirectory() {
-  if (browserState.argumentCount >= 2 && browserState.arguments.size() >= 2)
-    return browserState.arguments[1].c_str();
+std::string firstDirectory(int argc, char** argv) {
+  if (argc >= 2) return argv[1] ? argv[1] : "";
   return ".";
 }
-
-void openFirstDirectory(void* path) { openDirectory(static_cast<const char*>(path), browserState); }
 
 void printStartupLines(const char* programPath) {
   std::printf("\n");

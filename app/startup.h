@@ -2,18 +2,16 @@
 // directory, the lines printed on every start.
 #pragma once
 
+#include <string>
+
 // Copies argv into browserState.arguments / argumentCount. `argv` holds
 // `argc` zero-terminated strings.
 void copyArguments(int argc, char** argv);
 
 // The directory to open first: the first argument after the program name
-// when there is one, else "." (the working directory). Points into
-// browserState.arguments, or at a constant; valid until they change.
-const char* firstDirectory();
-
-// Opens the directory `path` (a zero-terminated string, as firstDirectory()
-// gives) in the browser; shaped as background work. Needs no window.
-void openFirstDirectory(void* path);
+// when there is one (argv holds `argc` strings, null ones read as empty),
+// else "." (the working directory).
+std::string firstDirectory(int argc, char** argv);
 
 // The four lines printed on every start: an empty line, the banner with
 // the base name of `programPath`, the usage line, an empty line.

@@ -158,6 +158,39 @@ void BM_SaveBesideOtherFiles(benchmark::State& bench) {
   }
 }
 
+// One toggle as the commands make it (save, then load) in a small
+// directory: the settings lookups are what it costs beyond the two
+// files. A fixed count of toggles, so that counting system calls under
+// strace gives the calls per toggle: every lookup reads the working
+// directory once (getcwd) for the last candidate.
+//   strace -f -c -e trace=getcwd,openat,newfstatat
+//     build/bench/marks_bench --benchmark_filter=BM_Toggle
+void BM_Toggle(benchmark::State& bench) {
+  BrowserState state = stateWith("/bench/toggle", 3);
+  loadMarks(state);
+  for (auto _ : bench) {
+    state.marks[2] ^= 1;
+    saveMarks(state);
+    loadMarks(state);
+  }
+}
+
+// The same toggle when another instance has written the file since this
+// one read it (here: this one's record of the file is forgotten), so the
+// save merges what the file holds first.
+void BM_ToggleAfterAnotherInstance(benchmark::State& bench) {
+  BrowserState state = stateWith("/bench/toggle-merged", 3);
+  loadMarks(state);
+  for (auto _ : bench) {
+    state.marksFileStamp = {};
+    state.marks[2] ^= 1;
+    saveMarks(state);
+    loadMarks(state);
+  }
+}
+
+BENCHMARK(BM_Toggle)->Iterations(1000);
+BENCHMARK(BM_ToggleAfterAnotherInstance)->Iterations(1000);
 BENCHMARK(BM_LoadCraftedKeys)->Arg(20000)->Arg(80000)->Arg(160000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAnnouncesFewHoldsMany)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadHugeSparseFile)->Unit(benchmark::kMicrosecond);

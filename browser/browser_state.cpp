@@ -15,40 +15,57 @@ namespace {
 // their characters lie in listing order, far apart.
 constexpr size_t kPrefetchAhead = 16;
 
-// ASCII-only folding, so that names in any 8-bit code page sort the same
-// way everywhere; bytes 0x80-0xFF keep their value and sort last.
-inline unsigned char foldByte(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 0x20) : c;
-}
+// Bytes compare unsigned, so 0x80-0xFF sort after every ASCII byte.
+inline unsigned char foldByte(char c) { return static_cast<unsigned char>(zub::lowerAscii(c)); }
 
 // The first eight bytes of `name`, folded, as one big-endian number: most
-// comparisons are settled by it without touching the strings. Shorter
-// names are padded with zero bytes, which no name contains, so they still
-// come first.
+// comparisons are settled by it without touching the strings again.
+// Shorter names are padded with zero bytes, which no name contains, so
+// they still come first.
 uint64_t foldedPrefix(std::string_view name) {
   uint64_t prefix = 0;
   for (size_t i = 0; i < 8; ++i) {
-    const unsigned char c = i < name.size() ? foldByte(static_cast<unsigned char>(name[i])) : 0;
+    const unsigned char c = i < name.size() ? foldByte(name[i]) : 0;
     prefix = (prefix << 8) | c;
   }
   return prefix;
+}
+
+// An entry as the order sees it; the sort makes one per name, once.
+struct OrderKey {
+  uint64_t prefix;  // foldedPrefix() of the name
+  bool isDir;
+};
+
+OrderKey orderKey(std::string_view name, bool isDir) { return OrderKey{foldedPrefix(name), isDir}; }
+
+// The entry order, the one implementation of it: directories first, then
+// the folded names byte by byte, a shorter one first when it is a prefix.
+bool comesBefore(const OrderKey& a, std::string_view aName, const OrderKey& b,
+                 std::string_view bName) {
+  if (a.isDir != b.isDir) return a.isDir;
+  if (a.prefix != b.prefix) return a.prefix < b.prefix;
+  const size_t common = std::min(aName.size(), bName.size());
+  for (size_t i = 8; i < common; ++i) {
+    const unsigned char ca = foldByte(aName[i]);
+    const unsigned char cb = foldByte(bName[i]);
+    if (ca != cb) return ca < cb;
+  }
+  return aName.size() < bName.size();
 }
 
 // Indices of `names` in display order.
 std::vector<uint32_t> sortedOrder(const zub::StringList& names,
                                   const std::vector<char>& isDirectory) {
   struct SortKey {
-    uint64_t prefix;
+    OrderKey key;
     uint32_t index;
-    bool isDir;
   };
   std::vector<SortKey> keys(names.size());
   for (size_t i = 0; i < names.size(); ++i)
-    keys[i] = SortKey{foldedPrefix(names[i]), static_cast<uint32_t>(i), isDirectory[i] != 0};
+    keys[i] = SortKey{orderKey(names[i], isDirectory[i] != 0), static_cast<uint32_t>(i)};
   std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
-    if (a.isDir != b.isDir) return a.isDir;
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    return entryComesBefore(names[a.index], a.isDir, names[b.index], b.isDir);
+    return comesBefore(a.key, names[a.index], b.key, names[b.index]);
   });
   std::vector<uint32_t> order(keys.size());
   for (size_t i = 0; i < keys.size(); ++i) order[i] = keys[i].index;
@@ -58,14 +75,7 @@ std::vector<uint32_t> sortedOrder(const zub::StringList& names,
 }  // namespace
 
 bool entryComesBefore(std::string_view a, bool aIsDir, std::string_view b, bool bIsDir) {
-  if (aIsDir != bIsDir) return aIsDir;
-  const size_t common = std::min(a.size(), b.size());
-  for (size_t i = 0; i < common; ++i) {
-    const unsigned char ca = foldByte(static_cast<unsigned char>(a[i]));
-    const unsigned char cb = foldByte(static_cast<unsigned char>(b[i]));
-    if (ca != cb) return ca < cb;
-  }
-  return a.size() < b.size();
+  return comesBefore(orderKey(a, aIsDir), a, orderKey(b, bIsDir), b);
 }
 
 bool EntryOrder::operator()(const std::string& a, const std::string& b) const {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "zub/digest.h"
-#include "zub/file_lock.h"
+#include "zub/file_stamp.h"
 #include "zub/fs.h"
 #include "zub/string_list.h"
 

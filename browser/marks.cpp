@@ -43,16 +43,17 @@ std::vector<zub::Digest> unlistedKeys(const std::string& directory,
   return unlisted;
 }
 
-// When another instance has written the file at `path` since this one
+// When another instance has written the file of `location` since this one
 // last read or wrote it, takes its marks for every entry this instance
 // has not changed since then; the last writer wins only on one entry.
 // When the file marks entries this instance has not listed, the folder is
 // listed again: those of them that exist now go into `unlisted` with their
 // marks, so that this save keeps them.
-void takeOthersMarks(BrowserState& state, const std::string& fileKey, const std::string& path,
+void takeOthersMarks(BrowserState& state, const zub::SettingsLocation& location,
                      UnlistedEntries& unlisted) {
-  if (zub::stampOf(path) == state.marksFileStamp && !state.marksFileMarksUnlisted) return;
-  FILE* stream = zub::openSettingsFile(fileKey.c_str(), "r");
+  if (zub::settingsFileStamp(location) == state.marksFileStamp && !state.marksFileMarksUnlisted)
+    return;
+  FILE* stream = zub::openSettingsFile(location, "r");
   if (stream == nullptr) return;
   const size_t count = state.entryNames.size();
   std::vector<int32_t> theirs(count, 0);
@@ -100,19 +101,8 @@ int32_t selectionWithin(int32_t selection, size_t count) {
 void tellNotSaved(const std::string& directory, const std::string& reason) {
   static std::unordered_set<std::string> told;
   if (!told.insert(directory).second) return;
-  std::string line = "orchard-menu: the marks of " + directory + " cannot be saved: " + reason;
-  std::string shown;
-  for (const char c : line) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      shown += c;
-      continue;
-    }
-    char escaped[8];
-    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-    shown += escaped;
-  }
-  std::fprintf(stderr, "%s\n", shown.c_str());
+  const std::string line = "orchard-menu: the marks of " + directory + " cannot be saved: " + reason;
+  std::fprintf(stderr, "%s\n", zub::escapedLine(line).c_str());
 }
 
 }  // namespace
@@ -126,13 +116,14 @@ void saveMarks(BrowserState& state) {
   if (location.path.empty()) return tellNotSaved(state.currentDirectory, location.problem);
   // A marks file the user may not write stays as it is; the load that
   // follows a change then shows what the file still says.
-  if (!zub::isWritableFile(location.path.c_str()))
-    return tellNotSaved(state.currentDirectory, location.path + " may not be written");
+  std::string problem;
+  if (!zub::mayReplaceSettingsFile(location, problem))
+    return tellNotSaved(state.currentDirectory, problem);
 
   // Read, merge and write take turns with other instances.
-  zub::FolderLock lock = zub::lockFolderOf(location.path);
+  const zub::FolderLock lock = zub::lockSettingsFolder(location);
   UnlistedEntries unlisted;
-  takeOthersMarks(state, fileKey, location.path, unlisted);
+  takeOthersMarks(state, location, unlisted);
 
   // Written whole beside the old file and moved over it, so a crash, a
   // kill or a full disk leaves the previous marks whole. The lines are
@@ -142,14 +133,13 @@ void saveMarks(BrowserState& state) {
                  {&state.entryDigests, &state.marks},
                  {&unlisted.keys, &unlisted.marks}};
   const zub::ContentSource source{fillMarksText, &text};
-  if (zub::replaceFile(location.path, source, lock)) {
+  if (zub::replaceSettingsFile(location, source, lock, problem)) {
     state.marksOnDisk = state.marks;
-    state.marksFileStamp = zub::stampOf(location.path);
+    state.marksFileStamp = zub::settingsFileStamp(location);
     state.marksFileMarksUnlisted = !unlisted.keys.empty();
   } else {
-    tellNotSaved(state.currentDirectory, "writing " + location.path + " failed");
+    tellNotSaved(state.currentDirectory, problem);
   }
-  zub::unlockFolder(lock);
 }
 
 void loadMarks(BrowserState& state) {

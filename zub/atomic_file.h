@@ -53,6 +53,16 @@ bool replaceFile(const std::string& path, const ContentSource& source,
 bool replaceFile(const std::string& path, const char* data, size_t size);
 bool replaceFile(const std::string& path, const std::string& content);
 
+// replaceFile() for the file `name` in the folder open as `folder`, every
+// step relative to that descriptor (POSIX), so the folder written is the
+// one the caller checked, whatever is done to its path meanwhile. Where
+// the platform has no folder descriptors (Windows, `folder` -1) the file
+// is `folderPath` + separator + `name`. `folderPath` names the folder in
+// the record of swept files. On failure `error` (when given) receives the
+// system's error number of the step that failed (0 when none says more).
+bool replaceFileIn(intptr_t folder, const std::string& folderPath, const std::string& name,
+                   const ContentSource& source, const FolderLock& lock, int* error = nullptr);
+
 // Creates `path` with the given content (mode 0666 less the umask), as
 // replaceFile() does for an existing file: the file appears at `path` only
 // complete. POSIX: made by root in a folder of another user, it belongs to

@@ -119,15 +119,22 @@ bool replaceRegularFile(const std::string& path, const ContentSource& source, bo
 bool replaceFile(const std::string& path, const ContentSource& source, const FolderLock& lock) {
   if (!isRegularFile(path)) return false;
   if (sweptFiles().insert(path).second) removeStaleTemporaries(path);
-  const bool replaced = replaceRegularFile(path, source, lock.handle != -1);
+  const bool replaced = replaceRegularFile(path, source, lock.held());
   if (!replaced) sweptFiles().erase(path);
   return replaced;
+}
+
+// Windows has no folder descriptors: the file is named by its path.
+bool replaceFileIn(intptr_t, const std::string& folderPath, const std::string& name,
+                   const ContentSource& source, const FolderLock& lock, int* error) {
+  if (error != nullptr) *error = 0;
+  return replaceFile(folderPath + "\\" + name, source, lock);
 }
 
 bool createFile(const std::string& path, const ContentSource& source, const FolderLock& lock) {
   if (GetFileAttributesW(wide::filePath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return false;
   bool denied = false;
-  const std::string temporary = writeTemporary(path, source, denied, lock.handle != -1);
+  const std::string temporary = writeTemporary(path, source, denied, lock.held());
   // Without MOVEFILE_REPLACE_EXISTING the move fails when anything has
   // appeared at `path` meanwhile.
   return !temporary.empty() && moveInto(temporary, path, 0);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "zub/fs.h"
+#include "zub/entry_kind.h"
 #include "zub/string_list.h"
 
 namespace zub {

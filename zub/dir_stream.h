@@ -1,12 +1,13 @@
 // Directory streams: reading the names in one directory, one at a time.
 // On POSIX this wraps the system's opendir/readdir/closedir
 // (dir_stream_posix.cpp); Windows has no such calls, so dir_stream_win32.cpp
-// realises them over FindFirstFileExA/FindNextFileA/FindClose.
+// realises them over the system's wide-character file search, handing out
+// names in UTF-8.
 #pragma once
 
 #include <memory>
 
-#include "zub/fs.h"
+#include "zub/entry_kind.h"
 
 namespace zub {
 

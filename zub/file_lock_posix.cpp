@@ -2,71 +2,59 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "zub/path.h"
+
 namespace zub {
 namespace {
 
-FileStamp stampFrom(const struct stat& st) {
-  FileStamp stamp;
-  stamp.exists = true;
-  stamp.device = static_cast<uint64_t>(st.st_dev);
-  stamp.inode = static_cast<uint64_t>(st.st_ino);
-  stamp.size = static_cast<uint64_t>(st.st_size);
-  stamp.modified = static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000u +
-                   static_cast<uint64_t>(st.st_mtim.tv_nsec);
-  stamp.changed = static_cast<uint64_t>(st.st_ctim.tv_sec) * 1000000000u +
-                  static_cast<uint64_t>(st.st_ctim.tv_nsec);
-  return stamp;
-}
-
-}  // namespace
-
-FolderLock lockFolderOf(const std::string& filePath) {
-  FolderLock lock;
-  const size_t slash = filePath.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? "." : slash == 0 ? "/" : filePath.substr(0, slash);
-  // Read-only and a directory: opening it can neither block nor change
-  // anything, whatever it is.
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return lock;
-  // Another user who may read the folder could hold the lock for ever;
-  // after a bounded wait the save goes on without it.
+// Waits for the lock on the open folder `fd`, which it then owns; closes
+// `fd` when the wait runs out. Another user who may read the folder could
+// hold the lock for ever; after a bounded wait the save goes on without it.
+FolderLock lockOpenFolder(int fd) {
+  if (fd < 0) return FolderLock();
   for (int attempt = 0; attempt < 200; ++attempt) {
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      lock.handle = fd;
-      return lock;
-    }
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return FolderLock(fd);
     if (errno != EWOULDBLOCK && errno != EINTR) break;
     const timespec pause{0, 10 * 1000 * 1000};
     nanosleep(&pause, nullptr);
   }
   close(fd);
-  return lock;
+  return FolderLock();
 }
 
-void unlockFolder(FolderLock& lock) {
-  if (lock.handle < 0) return;
-  // Closing the only descriptor of the open folder releases the lock.
-  close(static_cast<int>(lock.handle));
-  lock.handle = -1;
+}  // namespace
+
+FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
+  if (this != &other) {
+    // Closing the only descriptor of the open folder releases the lock.
+    if (handle != -1) close(static_cast<int>(handle));
+    handle = other.handle;
+    other.handle = -1;
+  }
+  return *this;
 }
 
-FileStamp stampOf(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return FileStamp();
-  return stampFrom(st);
+FolderLock::~FolderLock() {
+  if (handle != -1) close(static_cast<int>(handle));
 }
 
-FileStamp stampOf(FILE* stream) {
-  struct stat st;
-  if (stream == nullptr || fstat(fileno(stream), &st) != 0) return FileStamp();
-  return stampFrom(st);
+FolderLock lockFolderOf(const std::string& filePath) {
+  const std::string folder = folderOf(filePath);
+  // Read-only and a directory: opening it can neither block nor change
+  // anything, whatever it is.
+  return lockOpenFolder(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+FolderLock lockFolder(intptr_t folder, const std::string& folderPath) {
+  if (folder == -1) return lockFolderOf(folderPath + "/");
+  // A description of its own: flock belongs to the open folder, and the
+  // caller's descriptor must stay unlocked when this one is closed.
+  return lockOpenFolder(openat(static_cast<int>(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 }  // namespace zub

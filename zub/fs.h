@@ -9,17 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "zub/entry_kind.h"
 #include "zub/string_list.h"
 
 namespace zub {
-
-// What the listing itself says about an entry, without a further call.
-enum class EntryKind : uint8_t {
-  unknown,    // the file system did not say: ask isDir()
-  directory,  // may still be unreadable: ask isDir()
-  link,       // may point to a directory: ask isDir()
-  other,      // regular file, fifo, socket, device: never a directory stream
-};
 
 // Replaces `entries` with the names in directory `path`, in the platform's
 // order, "." and ".." included when the platform reports them. Returns

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "zub/dir_checks.h"
+#include "zub/fs.h"
 #include "zub/path.h"
 
 namespace zub {

@@ -1,4 +1,5 @@
 #include "zub/dir_checks.h"
+#include "zub/fs.h"
 #include "zub/path.h"
 
 namespace zub {

@@ -12,6 +12,8 @@
 namespace zub {
 namespace platform {
 
+void prepareProcess() {}
+
 char nativeSeparator() { return '\\'; }
 
 unsigned long processId() { return GetCurrentProcessId(); }
@@ -21,9 +23,6 @@ std::string workingDirectory() { return wide::toUtf8(wide::workingDirectory()); 
 bool makeDirectory(const char* path) {
   return CreateDirectoryW(wide::filePath(path).c_str(), nullptr) != 0;
 }
-
-// The folder's access rules come from its parent, as for any other.
-bool makeSettingsFolder(const char* path) { return makeDirectory(path); }
 
 bool pathExists(const char* path) {
   return GetFileAttributesW(wide::filePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -41,24 +40,6 @@ bool readableFile(const char* path) {
   const bool disk = GetFileType(file) == FILE_TYPE_DISK;
   CloseHandle(file);
   return disk;
-}
-
-// Windows has no owner and mode bits that another user could plant a file
-// past; the folder's access rules decide who may write there. A link or
-// junction is passed over, as openRegularFile() and replaceFile() would
-// refuse it anyway.
-std::string usableSettingsFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(wide::filePath(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
-    return std::string();
-  return readableFile(path.c_str()) ? path : std::string();
-}
-
-std::string newSettingsFilePath(const std::string& path, std::string& problem) {
-  if (!pathExists(path.c_str())) return path;
-  problem = path + ": taken by something that is not a usable settings file";
-  return std::string();
 }
 
 FILE* openRegularFile(const char* path, const char* mode) {

@@ -1,7 +1,7 @@
 #include "zub/settings.h"
 
-#include "zub/atomic_file.h"
-#include "zub/fs.h"
+#include <cstring>
+
 #include "zub/path.h"
 #include "zub/platform.h"
 
@@ -24,58 +24,91 @@ std::vector<std::string> settingsCandidates(const std::string& folder,
 
 std::string findSettingsFile(const std::string& folder,
                              const std::string& file) {
+  const SettingsUserScope user;
+  if (user.failed) return std::string();
   for (const std::string& candidate : settingsCandidates(folder, file)) {
-    std::string usable = platform::usableSettingsFile(candidate);
-    if (!usable.empty()) return usable;
+    const SettingsLocation usable = usableSettingsFile(candidate);
+    if (!usable.path.empty()) return usable.path;
   }
   return std::string();
 }
 
-namespace {
-
-// The folder of candidate `path`, without a trailing separator.
-std::string folderOf(const std::string& path) {
-  std::string folder = dirName(path.c_str());
-  if (folder.size() > 1 && isSeparator(folder.back())) folder.pop_back();
-  return folder;
-}
-
-// Makes what is missing of the folder of candidate `path`: the folders
-// above it as any others, the settings folder itself for the user alone.
-void makeFoldersOf(const std::string& path) {
-  const std::string folder = folderOf(path);
-  if (platform::pathExists(folder.c_str())) return;
-  makeDirs(folderOf(folder).c_str());
-  platform::makeSettingsFolder(folder.c_str());
-}
-
-}  // namespace
-
 SettingsLocation locateSettingsFile(const char* file) {
-  SettingsLocation location;
-  location.path = findSettingsFile(settingsFolder, file);
-  if (!location.path.empty()) return location;
-  // Whatever occupies a candidate without being usable (another user's
-  // file, a dangling link, a fifo) is left alone; the next one is tried.
-  for (const std::string& candidate : settingsCandidates(settingsFolder, file)) {
-    makeFoldersOf(candidate);
-    std::string problem;
-    const std::string place = platform::newSettingsFilePath(candidate, problem);
-    if (!place.empty() && createFile(place, "", 0)) {
-      location.path = place;
-      location.problem.clear();
-      return location;
-    }
-    if (!place.empty()) problem = place + ": no new file can be made there";
-    if (location.problem.empty()) location.problem = problem;
+  const SettingsUserScope user;
+  if (user.failed) {
+    SettingsLocation none;
+    none.problem = "the rights of the owner of HOME cannot be taken";
+    return none;
   }
-  return location;
+  const std::vector<std::string> candidates = settingsCandidates(settingsFolder, file);
+  for (const std::string& candidate : candidates) {
+    SettingsLocation usable = usableSettingsFile(candidate);
+    if (!usable.path.empty()) return usable;
+  }
+  // Only the first place takes a new file: one made anywhere else would be
+  // found only from the same working directory, or hidden by a later one.
+  return makeSettingsFile(candidates.front());
 }
 
 FILE* openSettingsFile(const char* file, const char* mode) {
   const SettingsLocation location = locateSettingsFile(file);
-  if (location.path.empty()) return nullptr;
-  return platform::openRegularFile(location.path.c_str(), mode);
+  return openSettingsFile(location, mode);
+}
+
+FILE* openSettingsFile(const SettingsLocation& location, const char* mode) {
+  const SettingsUserScope user;
+  if (user.failed || location.path.empty()) return nullptr;
+  return openSettingsFileAt(location, mode);
+}
+
+FolderLock lockSettingsFolder(const SettingsLocation& location) {
+  const SettingsUserScope user;
+  if (user.failed || location.path.empty()) return FolderLock();
+  return lockFolder(location.folder.handle, location.folder.path);
+}
+
+FileStamp settingsFileStamp(const SettingsLocation& location) {
+  const SettingsUserScope user;
+  if (user.failed || location.path.empty()) return FileStamp();
+  return stampIn(location.folder.handle, location.folder.path, location.name);
+}
+
+bool mayReplaceSettingsFile(const SettingsLocation& location, std::string& problem) {
+  const SettingsUserScope user;
+  int error = 0;
+  if (!user.failed && !location.path.empty() && replaceableSettingsFile(location, error))
+    return true;
+  problem = location.path + ": " + (error != 0 ? std::strerror(error) : "may not be written");
+  return false;
+}
+
+bool replaceSettingsFile(const SettingsLocation& location, const ContentSource& source,
+                         const FolderLock& lock, std::string& problem) {
+  const SettingsUserScope user;
+  int error = 0;
+  if (!user.failed && !location.path.empty() &&
+      replaceFileIn(location.folder.handle, location.folder.path, location.name, source, lock,
+                    &error))
+    return true;
+  problem = "writing " + location.path + " failed" +
+            (error != 0 ? std::string(": ") + std::strerror(error) : std::string());
+  return false;
+}
+
+std::string escapedLine(const std::string& text) {
+  std::string shown;
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+      continue;
+    }
+    static const char hex[] = "0123456789ABCDEF";
+    shown += "\\x";
+    shown += hex[byte >> 4];
+    shown += hex[byte & 0x0F];
+  }
+  return shown;
 }
 
 }  // namespace zub

@@ -4,71 +4,16 @@
 
 #include <vector>
 
+#include "zub/path.h"
+
 namespace zub {
 namespace wide {
 
 namespace {
 
-bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-bool isDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-
-// `root` (as "\\?\C:" or "\\?\UNC\server\share") followed by the
-// components of `rest`, "." dropped and ".." taking away the one before
-// it, never the root: the resolution the system would do itself, which
-// the "\\?\" form switches off.
-std::wstring verbatim(const std::wstring& root, const std::wstring& rest) {
-  std::vector<std::wstring> parts;
-  size_t start = 0;
-  while (start <= rest.size()) {
-    size_t end = start;
-    while (end < rest.size() && !isSeparator(rest[end])) ++end;
-    const std::wstring part = rest.substr(start, end - start);
-    if (part == L"..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != L".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  std::wstring path = root;
-  for (const std::wstring& part : parts) path += L"\\" + part;
-  if (parts.empty()) path += L'\\';
-  return path;
-}
-
-std::wstring verbatimPath(const std::wstring& path, bool mayBeRelative) {
-  const size_t n = path.size();
-  // Already verbatim or a device: the caller means exactly this.
-  if (n >= 4 && isSeparator(path[0]) && isSeparator(path[1]) &&
-      (path[2] == L'?' || path[2] == L'.') && isSeparator(path[3]))
-    return path;
-  if (n >= 3 && isDriveLetter(path[0]) && path[1] == L':' && isSeparator(path[2]))
-    return verbatim(L"\\\\?\\" + path.substr(0, 2), path.substr(3));
-  if (n >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
-    // A network path: "\\server\share" is its root.
-    size_t serverEnd = 2;
-    while (serverEnd < n && !isSeparator(path[serverEnd])) ++serverEnd;
-    size_t shareEnd = serverEnd + 1;
-    while (shareEnd < n && !isSeparator(path[shareEnd])) ++shareEnd;
-    if (serverEnd == 2 || serverEnd >= n || shareEnd == serverEnd + 1) return path;
-    const std::wstring root = L"\\\\?\\UNC\\" + path.substr(2, serverEnd - 2) + L"\\" +
-                              path.substr(serverEnd + 1, shareEnd - serverEnd - 1);
-    return verbatim(root, shareEnd < n ? path.substr(shareEnd + 1) : std::wstring());
-  }
-  // Root-relative ("\x") and drive-relative ("C:x") paths depend on state
-  // the system keeps per drive: left to it.
-  if (n >= 1 && isSeparator(path[0])) return path;
-  if (n >= 2 && path[1] == L':') return path;
-  if (!mayBeRelative) return path;
-  const std::wstring working = workingDirectory();
-  if (working.empty()) return path;
-  return verbatimPath(working + L"\\" + path, false);
-}
-
-}  // namespace
-
-bool fromUtf8(std::string_view utf8, std::wstring& out) {
+// UTF-8 into UTF-16; with `surrogates`, also the three-byte form toUtf8()
+// gives an unpaired surrogate (ED A0..BF 80..BF).
+bool decode(std::string_view utf8, std::wstring& out, bool surrogates) {
   out.clear();
   out.reserve(utf8.size());
   const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -97,7 +42,8 @@ bool fromUtf8(std::string_view utf8, std::wstring& out) {
       if ((bytes[i + k] & 0xC0) != 0x80) return false;
       code = (code << 6) | (bytes[i + k] & 0x3F);
     }
-    if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    if (code < lowest || code > 0x10FFFF) return false;
+    if (code >= 0xD800 && code <= 0xDFFF && !surrogates) return false;
     if (code >= 0x10000) {
       code -= 0x10000;
       out += static_cast<wchar_t>(0xD800 + (code >> 10));
@@ -109,6 +55,12 @@ bool fromUtf8(std::string_view utf8, std::wstring& out) {
   }
   return true;
 }
+
+}  // namespace
+
+bool fromUtf8(std::string_view utf8, std::wstring& out) { return decode(utf8, out, false); }
+
+bool fromWtf8(std::string_view wtf8, std::wstring& out) { return decode(wtf8, out, true); }
 
 std::string toUtf8(const wchar_t* text, size_t length) {
   std::string out;
@@ -145,7 +97,12 @@ std::string toUtf8(const std::wstring& text) { return toUtf8(text.data(), text.s
 std::wstring filePath(const std::string& path) {
   std::wstring converted;
   if (path.empty() || !fromUtf8(path, converted)) return std::wstring();
-  return verbatimPath(converted, true);
+  // The working directory is the system's, so it may hold what a name
+  // from outside may not: an unpaired surrogate.
+  const bool relative = rootOf(path, PathStyle::windows).kind == RootKind::none;
+  const std::string working = relative ? toUtf8(workingDirectory()) : std::string();
+  fromWtf8(exactPath(path, working, PathStyle::windows), converted);
+  return converted;
 }
 
 std::wstring workingDirectory() {

@@ -14,6 +14,11 @@ namespace wide {
 // continuation byte, or a code point above U+10FFFF.
 bool fromUtf8(std::string_view utf8, std::wstring& out);
 
+// fromUtf8() that also takes back what toUtf8() makes of an unpaired
+// surrogate: for text that came from the system (toUtf8()), never for a
+// name from elsewhere.
+bool fromWtf8(std::string_view wtf8, std::wstring& out);
+
 // `text` (`length` units) as UTF-8. An unpaired surrogate, which NTFS names
 // may hold, becomes its own three bytes (ED A0..BF 80..BF): distinct for
 // every surrogate, so no two names collapse into one, and refused by
@@ -23,14 +28,10 @@ std::string toUtf8(const wchar_t* text, size_t length);
 std::string toUtf8(const std::wstring& text);
 
 // The UTF-16 path to hand the wide file functions for the UTF-8 path
-// `path`. A drive-absolute path ("C:\x", "C:/x"), a network path
-// ("\\server\share\x") and a relative path (taken from the working
-// directory) become their "\\?\" form, with "." and ".." resolved and '/'
-// turned into '\': so the name reaches the file system exactly (trailing
-// dots and blanks, device names such as "con.txt") and beyond 260
-// characters. A path already in "\\?\" or "\\.\" form, a drive-relative
-// ("C:x") or root-relative ("\x") path is converted as it is. Empty when
-// `path` is empty or not strict UTF-8: no file call can succeed on it.
+// `path`: its exactPath() (zub/path.h) below the working directory, so the
+// name reaches the file system exactly (trailing dots and blanks, device
+// names such as "con.txt") and beyond 260 characters. Empty when `path` is
+// empty or not strict UTF-8: no file call can succeed on it.
 std::wstring filePath(const std::string& path);
 
 // The working directory as the system reports it, UTF-16; empty on failure.

@@ -8,12 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 #include "tests/support/support.h"
 #include "zub/fs.h"
+#include "zub/platform.h"
 
 namespace {
 
@@ -278,7 +280,6 @@ TEST(ReplaceFile, UnderTheLockAKilledWritersTemporaryGoesAtEverySave) {
     zub::FolderLock lock = row.locked ? zub::lockFolderOf(path) : zub::FolderLock();
     ASSERT_EQ(lock.handle != -1, row.locked);
     ASSERT_TRUE(zub::replaceFile(path, zub::ContentSource{fillNew, nullptr}, lock));
-    zub::unlockFolder(lock);
     EXPECT_EQ(readFile(path), "n");
     EXPECT_EQ(testing_support::pathExists(dir / "marks.tmp-locked"), !row.removed);
   }
@@ -299,11 +300,14 @@ TEST(FolderLock, IsExclusiveBetweenProcessesAndItsWaitIsBounded) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the second lock was taken";
-  zub::unlockFolder(held);
-  EXPECT_EQ(held.handle, -1);
-  zub::FolderLock again = zub::lockFolderOf(path);
-  EXPECT_NE(again.handle, -1);
-  zub::unlockFolder(again);
+  {
+    // The lock moves with its handle and goes with the last owner.
+    const zub::FolderLock moved = std::move(held);
+    EXPECT_FALSE(held.held());
+    EXPECT_TRUE(moved.held());
+  }
+  const zub::FolderLock again = zub::lockFolderOf(path);
+  EXPECT_TRUE(again.held());
 }
 
 // As root the replacement is handed to the replaced file's owner and
@@ -379,6 +383,25 @@ TEST(IsWritableFile, OnlyExistingRegularFilesTheUserMayWrite) {
   const ChildCheck check = runUnprivileged([&](std::string& wrong) { checkWritable(dir.path, wrong); });
   ASSERT_TRUE(check.ran) << check.output;
   EXPECT_EQ(check.output, "");
+}
+
+// Set up at start-up, every write of the program past the file-size limit
+// fails with EFBIG instead of ending the process by SIGXFSZ.
+TEST(PrepareProcess, AWritePastTheFileSizeLimitFailsAndTheProgramLivesOn) {
+  TempDir dir;
+  const std::string path = dir / "big";
+  EXPECT_EXIT(
+      {
+        zub::platform::prepareProcess();
+        rlimit limit;
+        limit.rlim_cur = limit.rlim_max = 16;
+        FILE* file = std::fopen(path.c_str(), "w");
+        if (file == nullptr || setrlimit(RLIMIT_FSIZE, &limit) != 0) std::exit(2);
+        const char bytes[64] = {};
+        std::fwrite(bytes, 1, sizeof bytes, file);
+        std::exit(std::fflush(file) != 0 && errno == EFBIG ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "tests/support/support.h"
+#include "zub/fs.h"
 #include "zub/path.h"
 
 namespace {

@@ -189,32 +189,62 @@ TEST_F(SettingsFixture, OpenWithoutProfileVariablesUsesTheDotFolderHere) {
   EXPECT_TRUE(zub::fileExists((dir / ".orchard.menu/F").c_str()));
 }
 
-// A candidate that cannot take a new file (here: a file stands where its
-// folder should be, as good as a folder that may not be written) sends the
-// new file to the next one; with none left there is no stream.
-TEST_F(SettingsFixture, ACandidateThatTakesNoFilePassesItOn) {
+// Only the first candidate takes a new file. When it cannot (a file
+// stands where its folder should be, a directory at the file's name), no
+// file is made anywhere and the problem names the place; an existing file
+// at a later candidate is still used.
+TEST_F(SettingsFixture, ANewFileGoesToTheFirstCandidateOrNowhere) {
   testing_support::writeFile(dir / "plain", "data");
-  setProfile(env, {dir / "plain/below", std::nullopt, std::nullopt, std::nullopt});
-  for (const char* mode : {"w", "a", "r"}) {
-    SCOPED_TRACE(mode);
-    FILE* f = zub::openSettingsFile("F", mode);
-    ASSERT_NE(f, nullptr);
-    if (mode[0] != 'r') std::fputs(mode, f);
-    std::fclose(f);
-  }
-  EXPECT_EQ(testing_support::readFile(dir / ".orchard.menu/F"), "wa");
-  EXPECT_EQ(testing_support::readFile(dir / "plain"), "data");
+  struct Row {
+    const char* what;
+    std::string appData;
+    std::string occupied;  // made a directory first, when not empty
+    std::string named;     // in the problem
+  };
+  const Row rows[] = {
+      {"a file where its folder should be", dir / "plain/below", "", dir / "plain"},
+      {"a directory at its name", appData, appData + "/orchard.menu/F",
+       appData + "/orchard.menu/F"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    setProfile(env, {row.appData, std::nullopt, home, std::nullopt});
+    if (!row.occupied.empty()) zub::makeDirs(row.occupied.c_str());
+    for (const char* mode : {"w", "a", "r"}) {
+      SCOPED_TRACE(mode);
+      EXPECT_EQ(zub::openSettingsFile("F", mode), nullptr);
+    }
+    const zub::SettingsLocation location = zub::locateSettingsFile("F");
+    EXPECT_EQ(location.path, "");
+    EXPECT_NE(location.problem.find(native(row.named)), std::string::npos) << location.problem;
+    for (const std::string& elsewhere :
+         {home + "/.orchard.menu", dir / ".orchard.menu", dir / "orchard.menu"}) {
+      EXPECT_FALSE(testing_support::pathExists(elsewhere)) << elsewhere;
+    }
+    EXPECT_EQ(testing_support::readFile(dir / "plain"), "data");
 
-  std::filesystem::remove_all(dir / ".orchard.menu");
-  testing_support::writeFile(dir / ".orchard.menu", "data");
-  testing_support::writeFile(dir / "orchard.menu", "data");
-  EXPECT_EQ(zub::openSettingsFile("F", "w"), nullptr);
-  const zub::SettingsLocation location = zub::locateSettingsFile("F");
-  EXPECT_EQ(location.path, "");
-  EXPECT_NE(location.problem.find(native(dir / "plain/below")), std::string::npos)
-      << location.problem;
-  for (const char* name : {"plain", ".orchard.menu", "orchard.menu"}) {
-    EXPECT_EQ(testing_support::readFile(dir / name), "data");
+    zub::makeDirs((dir / "orchard.menu").c_str());
+    testing_support::writeFile(dir / "orchard.menu/F", "3\n2\n");
+    FILE* f = zub::openSettingsFile("F", "r");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(readAll(f), "3\n2\n");
+    std::fclose(f);
+    std::filesystem::remove_all(dir / "orchard.menu");
+  }
+}
+
+// The line that says why marks cannot be saved shows every byte of a name,
+// and stays one line whatever control bytes the name holds.
+TEST(EscapedLine, ControlBytesAreWrittenAsHex) {
+  const struct {
+    std::string text, shown;
+  } rows[] = {
+      {"plain caf\xC3\xA9 \\ name", "plain caf\xC3\xA9 \\ name"},
+      {std::string("a\nb\rc\x1B[31md\x7F\0e", 14), "a\\x0Ab\\x0Dc\\x1B[31md\\x7F\\x00e"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.shown);
+    EXPECT_EQ(zub::escapedLine(row.text), row.shown);
   }
 }
 

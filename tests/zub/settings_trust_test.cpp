@@ -1,10 +1,14 @@
 // Settings files that are not the user's own regular files: planted by
 // someone else, links, directories, fifos, devices. None of them is read,
-// written or replaced, and none blocks; a new file goes to the next
-// candidate instead. The user's own files are used wherever they lie.
+// written or replaced, and none blocks; no new file is made anywhere else
+// instead. The user's own files are used wherever they lie.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -42,6 +46,39 @@ bool isOpenOn(FILE* stream, const std::string& path) {
          open.st_ino == named.st_ino;
 }
 
+// "uid mode" of what is at `path` (the link itself), the mode in octal.
+std::string ownerAndMode(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return "missing";
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(st.st_mode & 07777));
+  return std::to_string(st.st_uid) + " " + mode;
+}
+
+// Replaces the settings file of `location` with `text`, as a save does:
+// under the folder's lock.
+bool save(const zub::SettingsLocation& location, const std::string& text) {
+  const auto fill = [](void* context, uint64_t offset, char* out, size_t capacity) -> size_t {
+    const std::string& content = *static_cast<const std::string*>(context);
+    if (offset >= content.size()) return 0;
+    const size_t n = std::min<size_t>(content.size() - offset, capacity);
+    content.copy(out, n, offset);
+    return n;
+  };
+  std::string content = text;
+  const zub::FolderLock lock = zub::lockSettingsFolder(location);
+  std::string problem;
+  return zub::replaceSettingsFile(location, zub::ContentSource{fill, &content}, lock, problem);
+}
+
+std::string readStream(FILE* stream) {
+  std::string text;
+  if (stream == nullptr) return "no stream";
+  for (int c; (c = std::fgetc(stream)) != EOF;) text += static_cast<char>(c);
+  std::fclose(stream);
+  return text;
+}
+
 struct UmaskGuard {
   mode_t old;
   explicit UmaskGuard(mode_t mask) : old(umask(mask)) {}
@@ -71,9 +108,9 @@ struct TrustFixture : ::testing::Test {
 };
 
 // Each row plants something at the first candidate; opening it for
-// reading or writing returns at all (a fifo must not block) with a new
-// file at the next candidate, and leaves what was planted, and what a
-// link points to, as it was.
+// reading or writing returns at all (a fifo must not block) with no
+// stream and no file at the next candidate, says what is in the way, and
+// leaves what was planted, and what a link points to, as it was.
 TEST_F(TrustFixture, NothingButARegularFileIsOpened) {
   const std::string outside = dir / "outside";
   ASSERT_TRUE(testing_support::makeDir(outside));
@@ -81,16 +118,20 @@ TEST_F(TrustFixture, NothingButARegularFileIsOpened) {
     const char* what;
     std::function<int()> plant;          // 0 on success
     std::function<bool()> asItWas;
+    const char* cause;                   // in the problem
   };
   const Row rows[] = {
       {"a directory", [&] { return mkdir(path.c_str(), 0700); },
-       [&] { return S_ISDIR(lmodeOf(path)) && testing_support::namesIn(path).empty(); }},
+       [&] { return S_ISDIR(lmodeOf(path)) && testing_support::namesIn(path).empty(); },
+       "occupied by a directory"},
       {"a fifo", [&] { return mkfifo(path.c_str(), 0600); },
-       [&] { return S_ISFIFO(lmodeOf(path)); }},
+       [&] { return S_ISFIFO(lmodeOf(path)); }, "occupied by a FIFO"},
       {"a link to /dev/zero", [&] { return symlink("/dev/zero", path.c_str()); },
-       [&] { return S_ISLNK(lmodeOf(path)) && S_ISCHR(lmodeOf("/dev/zero")); }},
+       [&] { return S_ISLNK(lmodeOf(path)) && S_ISCHR(lmodeOf("/dev/zero")); },
+       "occupied by a link"},
       {"a dangling link", [&] { return symlink((outside + "/made").c_str(), path.c_str()); },
-       [&] { return S_ISLNK(lmodeOf(path)) && !testing_support::pathExists(outside + "/made"); }},
+       [&] { return S_ISLNK(lmodeOf(path)) && !testing_support::pathExists(outside + "/made"); },
+       "occupied by a link"},
   };
   for (const Row& row : rows) {
     for (const char* mode : {"r", "w", "a"}) {
@@ -100,10 +141,13 @@ TEST_F(TrustFixture, NothingButARegularFileIsOpened) {
       EXPECT_EXIT(
           {
             alarm(60);
-            std::exit(isOpenOn(zub::openSettingsFile("F", mode), fallback) ? 0 : 1);
+            std::exit(zub::openSettingsFile("F", mode) == nullptr ? 0 : 1);
           },
           ::testing::ExitedWithCode(0), "");
       EXPECT_TRUE(row.asItWas());
+      EXPECT_FALSE(testing_support::pathExists(fallback));
+      const std::string problem = zub::locateSettingsFile("F").problem;
+      EXPECT_NE(problem.find(path + ": " + row.cause), std::string::npos) << problem;
       std::error_code ignored;
       std::filesystem::remove_all(path, ignored);
       removeFallback();
@@ -189,6 +233,12 @@ TEST_F(TrustFixture, EveryLinkOfAChainIsChecked) {
        [&] { return othersLink(victim, mine + "/l") && link(mine + "/l", path); }, ""},
       {"own link through another user's link to a folder", true,
        [&] { return othersLink(mine, mine + "/d") && link(mine + "/d/bashrc", path); }, ""},
+      {"own link → own link in a folder a foreign group may write → own file", true,
+       [&] {
+         return chown(shared.c_str(), 0, otherGroup) == 0 && chmod(shared.c_str(), 0775) == 0 &&
+                link(victim, shared + "/l") && link(shared + "/l", path);
+       },
+       ""},
       {"own link → another user's file", true,
        [&] {
          return testing_support::writeFile(mine + "/theirs", "victim\n") &&
@@ -204,7 +254,9 @@ TEST_F(TrustFixture, EveryLinkOfAChainIsChecked) {
     ASSERT_TRUE(row.plant());
     EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), row.usedFile);
     FILE* stream = zub::openSettingsFile("F", "w");
-    EXPECT_TRUE(isOpenOn(stream, row.usedFile.empty() ? fallback : row.usedFile));
+    if (row.usedFile.empty()) EXPECT_EQ(stream, nullptr);
+    else EXPECT_TRUE(isOpenOn(stream, row.usedFile));
+    EXPECT_FALSE(testing_support::pathExists(fallback));
     if (stream != nullptr) {
       std::fputs("marks\n", stream);
       std::fclose(stream);
@@ -218,7 +270,7 @@ TEST_F(TrustFixture, EveryLinkOfAChainIsChecked) {
       }
     }
     ASSERT_EQ(unlink(path.c_str()), 0);
-    removeFallback();
+    ASSERT_EQ(chmod(shared.c_str(), 0777), 0);
   }
 }
 
@@ -239,17 +291,27 @@ TEST_F(TrustFixture, OwnFilesAreUsedWhateverTheFolderBits) {
 
 // The settings folder the program makes is the user's alone whatever the
 // umask, also in a setgid home that a group may write, and the file made
-// in it is found again.
+// in it is found again. One that exists with wider rights is made the
+// user's alone too: no one else may then hold its lock.
 TEST_F(TrustFixture, TheSettingsFolderIsMadeForTheUserAlone) {
   struct Row {
     mode_t mask;
     bool setgidGroupHome;  // home: mode 2775, a group not the user's own
+    mode_t existing;       // the folder's mode before; 0: no folder
   };
-  const Row rows[] = {{0, false}, {022, false}, {077, false}, {002, true}};
+  const Row rows[] = {{0, false, 0},     {022, false, 0},     {077, false, 0},
+                      {002, true, 0},    {022, false, 0755},  {0, false, 0777},
+                      {002, false, 0770}};
   for (const Row& row : rows) {
-    SCOPED_TRACE(std::to_string(row.mask) + (row.setgidGroupHome ? ", setgid home" : ""));
+    SCOPED_TRACE(std::to_string(row.mask) + (row.setgidGroupHome ? ", setgid home" : "") +
+                 ", existing " + std::to_string(row.existing));
     if (row.setgidGroupHome && !isRoot()) continue;  // chgrp to another group needs root
     std::filesystem::remove_all(folder);
+    if (row.existing != 0) {
+      ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+      ASSERT_EQ(chmod(folder.c_str(), row.existing), 0);
+      ASSERT_TRUE(testing_support::giveToCheckUser(folder));
+    }
     ASSERT_TRUE(testing_support::giveToCheckUser(home));
     if (row.setgidGroupHome) {
       ASSERT_EQ(chown(home.c_str(), 65534, otherGroup), 0);
@@ -284,11 +346,8 @@ TEST_F(TrustFixture, AnotherUsersFilesLinksAndFoldersArePassedOver) {
 
   ASSERT_EQ(chown(path.c_str(), otherUser, otherUser), 0);
   EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), "");
-  FILE* stream = zub::openSettingsFile("F", "w");
-  EXPECT_TRUE(isOpenOn(stream, fallback));
-  if (stream != nullptr) std::fclose(stream);
+  EXPECT_EQ(zub::openSettingsFile("F", "w"), nullptr);
   EXPECT_EQ(testing_support::readFile(path), "3\n2\n\n");
-  removeFallback();
   ASSERT_EQ(chown(path.c_str(), 0, 0), 0);
 
   ASSERT_EQ(chown(folder.c_str(), otherUser, otherUser), 0);
@@ -301,10 +360,120 @@ TEST_F(TrustFixture, AnotherUsersFilesLinksAndFoldersArePassedOver) {
   ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
   ASSERT_EQ(lchown(path.c_str(), otherUser, otherUser), 0);
   EXPECT_EQ(zub::findSettingsFile("orchard.menu", "F"), "");
-  stream = zub::openSettingsFile("F", "w");
-  EXPECT_TRUE(isOpenOn(stream, fallback));
-  if (stream != nullptr) std::fclose(stream);
+  EXPECT_EQ(zub::openSettingsFile("F", "w"), nullptr);
+  EXPECT_FALSE(testing_support::pathExists(fallback));
   EXPECT_EQ(testing_support::readFile(target), "mine");
+}
+
+// A file of root's left in the user's own settings folder (by an earlier
+// run as root) is read like the user's own, and the user's next save
+// replaces it with a file of the user's, keeping its mode.
+TEST_F(TrustFixture, RootsFileInTheUsersFolderIsReadAndReplacedAsTheUsers) {
+  if (!isRoot()) GTEST_SKIP() << "a file of root's in a user's folder needs root";
+  for (const bool sudo : {true, false}) {
+    SCOPED_TRACE(sudo ? "as root with the user's HOME" : "as the user");
+    ASSERT_TRUE(testing_support::writeFile(path, "3\n2\n\n"));
+    ASSERT_EQ(chown(path.c_str(), 0, 0), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    const std::string file = path;
+    const auto readAndSave = [file](std::string& out) {
+      const zub::SettingsLocation location = zub::locateSettingsFile("F");
+      out = location.path == file ? readStream(zub::openSettingsFile(location, "r")) : "not found";
+      out += save(location, "saved") ? "saved" : "not saved";
+    };
+    std::string output;
+    std::string user;
+    if (sudo) {
+      for (const std::string& mine : {home, folder})
+        ASSERT_EQ(chown(mine.c_str(), otherUser, otherGroup), 0);
+      readAndSave(output);
+      user = std::to_string(otherUser);
+    } else {
+      for (const std::string& mine : {home, folder})
+        ASSERT_TRUE(testing_support::giveToCheckUser(mine));
+      const testing_support::ChildCheck check = testing_support::runUnprivileged(readAndSave);
+      ASSERT_TRUE(check.ran) << check.output;
+      output = check.output;
+      struct stat st {};
+      ASSERT_EQ(stat(home.c_str(), &st), 0);
+      user = std::to_string(st.st_uid);
+    }
+    EXPECT_EQ(output, "3\n2\n\nsaved");
+    EXPECT_EQ(ownerAndMode(path), user + " 644");
+    EXPECT_EQ(testing_support::readFile(path), "saved");
+  }
+}
+
+// A HOME the user may not write: no file is made in the working directory
+// or anywhere else, and the problem gives the true cause.
+TEST_F(TrustFixture, AHomeThatTakesNoFolderIsSaidSoAndNothingIsMadeElsewhere) {
+  if (!isRoot()) GTEST_SKIP() << "a home of someone else's needs root";
+  std::filesystem::remove_all(folder);
+  ASSERT_EQ(chmod(home.c_str(), 0755), 0);
+  ASSERT_TRUE(testing_support::giveToCheckUser(dir.path));  // the working directory
+  const testing_support::ChildCheck check = testing_support::runUnprivileged([](std::string& out) {
+    out = zub::openSettingsFile("F", "w") == nullptr ? "" : "opened; ";
+    out += zub::locateSettingsFile("F").problem;
+  });
+  ASSERT_TRUE(check.ran) << check.output;
+  EXPECT_EQ(check.output, folder + ": Permission denied");
+  EXPECT_EQ(testing_support::namesIn(dir.path), std::vector<std::string>{"home"});
+}
+
+// Root saves with a user's HOME while the user swaps the settings folder,
+// in a tight loop, with a link of the user's to a folder of root's. The
+// folder checked is the folder written, with the user's rights: nothing
+// of root's changes, nothing of the user's appears among root's files, and
+// once the swapping stops the user's own folder takes the save again.
+TEST(SettingsRace, ASwappedFolderNeverTakesRootsSavesOutOfTheUsersFiles) {
+  if (!isRoot()) GTEST_SKIP() << "root's saves with another user's HOME need root";
+  TempDir dir;
+  EnvGuard env;
+  const std::string home = dir / "home";
+  const std::string folder = home + "/.orchard.menu";
+  const std::string swap = home + "/swap";
+  const std::string roots = dir / "roots";
+  ASSERT_EQ(chmod(dir.path.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(roots.c_str(), 0755), 0);
+  for (const std::string& mine : {home, folder})
+    ASSERT_EQ(chown(mine.c_str(), otherUser, otherGroup), 0);
+  ASSERT_TRUE(testing_support::writeFile(roots + "/F", "root's\n"));
+  ASSERT_EQ(chmod((roots + "/F").c_str(), 0600), 0);
+  ASSERT_EQ(symlink(roots.c_str(), swap.c_str()), 0);
+  ASSERT_EQ(lchown(swap.c_str(), otherUser, otherGroup), 0);
+  ASSERT_TRUE(env.changeDir(dir.path));
+  env.useHome(home);
+
+  const pid_t swapper = fork();
+  if (swapper == 0) {
+    if (setgroups(0, nullptr) != 0 || setgid(otherGroup) != 0 || setuid(otherUser) != 0) _exit(3);
+    for (;;) renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
+  }
+  ASSERT_GT(swapper, 0);
+  for (int round = 0; round < 400; ++round) {
+    const zub::SettingsLocation location = zub::locateSettingsFile("F");
+    readStream(zub::openSettingsFile(location, "r"));
+    save(location, "marks " + std::to_string(round) + "\n");
+  }
+  kill(swapper, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(swapper, &status, 0), swapper);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the swapper ended by itself: " << status;
+
+  EXPECT_EQ(testing_support::namesIn(roots), std::vector<std::string>{"F"});
+  EXPECT_EQ(ownerAndMode(roots), "0 755");
+  EXPECT_EQ(ownerAndMode(roots + "/F"), "0 600");
+  EXPECT_EQ(testing_support::readFile(roots + "/F"), "root's\n");
+  if (S_ISLNK(lmodeOf(folder))) {
+    ASSERT_EQ(renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE), 0);
+  }
+  const zub::SettingsLocation location = zub::locateSettingsFile("F");
+  EXPECT_EQ(location.path, folder + "/F") << location.problem;
+  EXPECT_TRUE(save(location, "last\n"));
+  EXPECT_EQ(testing_support::readFile(folder + "/F"), "last\n");
+  EXPECT_EQ(ownerAndMode(folder + "/F").substr(0, 5), std::to_string(otherUser) + " ");
 }
 
 }  // namespace

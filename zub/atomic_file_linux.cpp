@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "zub/atomic_file_internal.h"
+#include "zub/path.h"
 
 namespace zub {
 namespace {
@@ -100,11 +101,7 @@ struct PathParts {
   std::string folder;
   std::string base;
 };
-PathParts split(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return {".", path};
-  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
+PathParts split(const std::string& path) { return {folderOf(path), baseName(path.c_str())}; }
 
 // A file open for writing that no one else can reach yet: unnamed
 // (O_TMPFILE) where the file system allows, else under a temporary name.
@@ -171,11 +168,12 @@ enum class Outcome { written, failed, unnamable };
 
 // Gives the new file `fd` in folder `dirFd` its owner, group and mode,
 // before it has content or a name anyone else could see: those of the file
-// `old` it replaces, so that a save by root (sudo with HOME kept) leaves the
-// user's file the user's; for a new file that root makes in another user's
-// folder, that folder's owner and group. A group the user is not in cannot
-// be given: the file then keeps the user's group rather than not being
-// saved at all. False when the owner or the mode cannot be given.
+// `old` it replaces, so that a save by root leaves a user's file the
+// user's; for a new file that root makes in another user's folder, that
+// folder's owner and group. An owner or a group the writer may not give
+// (a root-owned file that a user's save replaces, a group the user is not
+// in) stays the writer's own rather than the save not being made at all.
+// False when the mode cannot be given.
 bool giveOwnership(int fd, int dirFd, const struct stat* old) {
   struct stat made, folder;
   if (fstat(fd, &made) != 0) return false;
@@ -192,8 +190,8 @@ bool giveOwnership(int fd, int dirFd, const struct stat* old) {
     }
   }
   if ((owner != made.st_uid || group != made.st_gid) && fchown(fd, owner, group) != 0 &&
-      owner != made.st_uid) {
-    return false;
+      group != made.st_gid) {
+    fchown(fd, static_cast<uid_t>(-1), group);
   }
   return old == nullptr || fchmod(fd, old->st_mode & 07777) == 0;
 }
@@ -234,28 +232,33 @@ int openFolder(const std::string& folder) {
   return fd >= 0 ? fd : open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
-// Writes the new content of `path`; `old` is the file it replaces, or
-// null for a file that must not exist yet.
-bool writeWhole(const std::string& path, const struct stat* old, const ContentSource& source,
-                bool locked) {
-  const PathParts parts = split(path);
-  if (parts.base.empty()) return false;
-  const int dirFd = openFolder(parts.folder);
-  if (dirFd < 0) return false;
-  if (sweptFiles().insert(path).second) removeStaleTemporaries(dirFd, parts.base);
+// Writes the new content of the file `base` in the folder open as `dirFd`
+// (`sweepKey` names it among the swept files); `old` is the file it
+// replaces, or null for a file that must not exist yet. `error` receives
+// the error number of the step that failed.
+bool writeWhole(int dirFd, const std::string& sweepKey, const std::string& base,
+                const struct stat* old, const ContentSource& source, bool locked, int& error) {
+  error = 0;
+  if (base.empty() || base == "." || base == ".." || base.find('/') != std::string::npos)
+    return false;
+  if (sweptFiles().insert(sweepKey).second) removeStaleTemporaries(dirFd, base);
   // Under the lock a killed writer's temporary has the fixed name: it goes
   // at every save, also when this save needs no named temporary itself.
-  if (locked) removeOwnLeftover(dirFd, lockedTemporaryName(parts.base).c_str());
+  if (locked) removeOwnLeftover(dirFd, lockedTemporaryName(base).c_str());
 
   Outcome outcome = Outcome::failed;
   bool tookTemporary = false;
   // A second round with a named temporary where an unnamed one cannot be
   // given a name (no /proc, no capability for AT_EMPTY_PATH).
   for (bool mayBeUnnamed : {true, false}) {
-    Temporary temporary = openTemporary(dirFd, parts.base, mayBeUnnamed, locked);
-    if (temporary.fd < 0) break;
+    Temporary temporary = openTemporary(dirFd, base, mayBeUnnamed, locked);
+    if (temporary.fd < 0) {
+      error = errno;
+      break;
+    }
     tookTemporary = true;
-    outcome = fillAndMove(temporary, dirFd, parts.base, old, source, locked);
+    outcome = fillAndMove(temporary, dirFd, base, old, source, locked);
+    if (outcome != Outcome::written) error = errno;
     close(temporary.fd);  // after fsync, nothing is left for close to report
     if (!temporary.name.empty()) unlinkat(dirFd, temporary.name.c_str(), 0);
     if (outcome != Outcome::unnamable) break;
@@ -264,31 +267,68 @@ bool writeWhole(const std::string& path, const struct stat* old, const ContentSo
   // A folder the user may not write, holding a file the user may:
   // rewritten in place, as a program without atomic replacement would.
   if (!tookTemporary && old != nullptr && faccessat(dirFd, ".", W_OK, AT_EACCESS) != 0 &&
-      faccessat(dirFd, parts.base.c_str(), W_OK, AT_EACCESS) == 0 &&
-      rewriteInPlace(dirFd, parts.base, *old, source)) {
-    outcome = Outcome::written;
+      faccessat(dirFd, base.c_str(), W_OK, AT_EACCESS) == 0) {
+    if (rewriteInPlace(dirFd, base, *old, source)) outcome = Outcome::written;
+    else error = errno;
   }
   // Makes the rename itself durable; a failure here loses nothing that
   // the rename has not already settled, so it is not reported.
-  if (outcome == Outcome::written) fsync(dirFd);
-  else sweptFiles().erase(path);
-  close(dirFd);
+  if (outcome == Outcome::written) {
+    error = 0;
+    fsync(dirFd);
+  } else {
+    sweptFiles().erase(sweepKey);
+  }
   return outcome == Outcome::written;
+}
+
+// replaceFile() in the open folder `dirFd`.
+bool replaceIn(int dirFd, const std::string& sweepKey, const std::string& base,
+               const ContentSource& source, bool locked, int& error) {
+  struct stat old;
+  if (fstatat(dirFd, base.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
+    error = errno;
+    return errno == ENOENT && writeWhole(dirFd, sweepKey, base, nullptr, source, locked, error);
+  }
+  if (!S_ISREG(old.st_mode)) {
+    error = S_ISDIR(old.st_mode) ? EISDIR : EEXIST;
+    return false;
+  }
+  return writeWhole(dirFd, sweepKey, base, &old, source, locked, error);
 }
 
 }  // namespace
 
 bool replaceFile(const std::string& path, const ContentSource& source, const FolderLock& lock) {
-  const bool locked = lock.handle != -1;
-  struct stat old;
-  if (lstat(path.c_str(), &old) != 0)
-    return errno == ENOENT && writeWhole(path, nullptr, source, locked);
-  if (!S_ISREG(old.st_mode)) return false;
-  return writeWhole(path, &old, source, locked);
+  const PathParts parts = split(path);
+  const int dirFd = openFolder(parts.folder);
+  if (dirFd < 0) return false;
+  int error = 0;
+  const bool written = replaceIn(dirFd, path, parts.base, source, lock.held(), error);
+  close(dirFd);
+  return written;
+}
+
+bool replaceFileIn(intptr_t folder, const std::string& folderPath, const std::string& name,
+                   const ContentSource& source, const FolderLock& lock, int* error) {
+  int failure = 0;
+  const bool written =
+      folder == -1 ? replaceFile(folderPath + "/" + name, source, lock)
+                   : replaceIn(static_cast<int>(folder), folderPath + "/" + name, name, source,
+                               lock.held(), failure);
+  if (error != nullptr) *error = failure;
+  return written;
 }
 
 bool createFile(const std::string& path, const ContentSource& source, const FolderLock& lock) {
-  return writeWhole(path, nullptr, source, lock.handle != -1);
+  const PathParts parts = split(path);
+  const int dirFd = openFolder(parts.folder);
+  if (dirFd < 0) return false;
+  int error = 0;
+  const bool written =
+      writeWhole(dirFd, path, parts.base, nullptr, source, lock.held(), error);
+  close(dirFd);
+  return written;
 }
 
 bool isWritableFile(const char* path) {

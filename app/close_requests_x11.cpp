@@ -1,0 +1,206 @@
+#include "app/close_requests.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include <GL/freeglut.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
+
+// Xlib's own, declared in Xlibint.h, whose min and max macros would break
+// the C++ headers.
+extern "C" Bool (*XESetWireToEvent(Display*, int, Bool (*)(Display*, XEvent*, xEvent*)))(
+    Display*, XEvent*, xEvent*);
+
+#include "app/commands.h"
+
+namespace {
+
+// The stop signals never reach a handler: every thread keeps them blocked
+// from the start of main(), and one thread takes them with sigwait(). So
+// nothing runs inside a signal handler, and a signal that comes before
+// the window exists waits for it instead of ending the program unsaved.
+sigset_t stopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&signals, signal);
+  return signals;
+}
+
+// The first stop signal taken; 0 while none came.
+std::atomic<int> stopSignal{0};
+
+Display* toolkitDisplay = nullptr;
+Window watchedWindow = 0;
+Atom protocolsAtom = 0;
+Atom deleteWindowAtom = 0;
+// The event loop sleeps in select() on the toolkit's X connection and has
+// no timer, so a stop reaches it through the X server: the signal thread
+// sends the window, on a connection of its own, the WM_DELETE_WINDOW
+// message that the window manager's close would send.
+Display* closeConnection = nullptr;
+bool windowDestroyed = false;
+
+XErrorHandler defaultErrorHandler = nullptr;
+
+XEvent closeMessage(Display* display) {
+  XEvent close;
+  std::memset(&close, 0, sizeof close);
+  close.xclient.type = ClientMessage;
+  close.xclient.display = display;
+  close.xclient.window = watchedWindow;
+  close.xclient.message_type = protocolsAtom;
+  close.xclient.format = 32;
+  close.xclient.data.l[0] = static_cast<long>(deleteWindowAtom);
+  return close;
+}
+
+void* takeStopSignals(void*) {
+  const sigset_t signals = stopSignals();
+  int signal = 0;
+  if (sigwait(&signals, &signal) != 0) return nullptr;
+  stopSignal.store(signal);
+  if (closeConnection != nullptr) {
+    XEvent close = closeMessage(closeConnection);
+    XSendEvent(closeConnection, watchedWindow, False, NoEventMask, &close);
+    XFlush(closeConnection);
+  }
+  // Later stop signals stay pending, and end the process once the save
+  // is done (endAfterSave()).
+  return nullptr;
+}
+
+// After the save: the way the process was asked to end. A stop signal
+// ends it by the same signal, its default action restored; anything else
+// exits with `status`.
+[[noreturn]] void endAfterSave(int status) {
+  const int signal = stopSignal.load();
+  if (signal != 0) {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    raise(signal);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    // Not reached: the default action of all three ends the process.
+    std::_Exit(128 + signal);
+  }
+  std::exit(status);
+}
+
+// The toolkit's close callback: the window manager's close, a destroyed
+// window and a stop signal all arrive here, on the event loop.
+void onWindowClose() {
+  if (saveBeforeQuit()) endAfterSave(0);
+}
+
+// Where no thread can take the signals: a handler notes the first, and
+// the loop looks for it a few times a second.
+void noteStopSignal(int signal) {
+  int none = 0;
+  stopSignal.compare_exchange_strong(none, signal);
+}
+
+void pollStopSignal(int) {
+  if (stopSignal.load() != 0) onWindowClose();
+  glutTimerFunc(100, pollStopSignal, 0);
+}
+
+// Xlib's own handlers end the process with status 1 at once. Errors on
+// the close connection concern only the close message, which is sent
+// once; once the window is gone, the toolkit's own requests on it at exit
+// (it destroys its windows then) fail. Anything else is still fatal.
+int onXError(Display* display, XErrorEvent* error) {
+  if (display == closeConnection || windowDestroyed) return 0;
+  return defaultErrorHandler(display, error);
+}
+
+// The toolkit's connection lost (the X server gone, as at the end of a
+// session, which often sends SIGHUP too): the marks and the selection are
+// saved before the process ends, by the stop signal when one came, else
+// with status 1 as Xlib's own handler would.
+int onConnectionLost(Display* display) {
+  if (display == toolkitDisplay && saveBeforeQuit()) endAfterSave(1);
+  return 0;
+}
+
+// The close connection lost: its thread goes on without it. Xlib leaves
+// the connection marked broken when this returns, instead of exiting.
+void keepRunning(Display*, void*) {}
+
+// The toolkit passes over DestroyNotify, so a window destroyed under it
+// (xdotool windowclose, a crashed window manager) would leave the program
+// running with no window. Xlib turns wire events into XEvents through a
+// table of converters; the one for DestroyNotify on the toolkit's
+// connection turns the destruction of the browser's window into the same
+// WM_DELETE_WINDOW message.
+Bool (*convertDestroyNotify)(Display*, XEvent*, xEvent*) = nullptr;
+
+Bool destroyedWindowCloses(Display* display, XEvent* event, xEvent* wire) {
+  const Bool keep = convertDestroyNotify(display, event, wire);
+  if (keep && event->type == DestroyNotify && event->xdestroywindow.window == watchedWindow) {
+    const unsigned long serial = event->xany.serial;
+    *event = closeMessage(display);
+    event->xclient.serial = serial;
+    windowDestroyed = true;
+  }
+  return keep;
+}
+
+}  // namespace
+
+void holdStopRequests() {
+  const sigset_t signals = stopSignals();
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // An ignored signal would be dropped, never held: a stop request counts
+  // however the program was started (in the background of a script, its
+  // SIGINT comes ignored).
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) std::signal(signal, SIG_DFL);
+  // The toolkit's connection is the event loop's, the close connection
+  // the signal thread's; Xlib's shared state then needs its locks.
+  XInitThreads();
+}
+
+void watchCloseRequests() {
+  glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
+  glutCloseFunc(onWindowClose);
+
+  toolkitDisplay = glXGetCurrentDisplay();
+  watchedWindow = static_cast<Window>(glXGetCurrentDrawable());
+  if (toolkitDisplay != nullptr && watchedWindow != 0) {
+    protocolsAtom = XInternAtom(toolkitDisplay, "WM_PROTOCOLS", False);
+    deleteWindowAtom = XInternAtom(toolkitDisplay, "WM_DELETE_WINDOW", False);
+    convertDestroyNotify = XESetWireToEvent(toolkitDisplay, DestroyNotify, destroyedWindowCloses);
+    if (convertDestroyNotify == nullptr) XESetWireToEvent(toolkitDisplay, DestroyNotify, nullptr);
+    closeConnection = XOpenDisplay(DisplayString(toolkitDisplay));
+    if (closeConnection != nullptr) XSetIOErrorExitHandler(closeConnection, keepRunning, nullptr);
+  }
+  defaultErrorHandler = XSetErrorHandler(onXError);
+  XSetIOErrorHandler(onConnectionLost);
+
+  // The thread takes the signals held since start-up too.
+  pthread_t taker;
+  if (closeConnection != nullptr && pthread_create(&taker, nullptr, takeStopSignals, nullptr) == 0) {
+    pthread_detach(taker);
+    return;
+  }
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = noteStopSignal;
+  action.sa_mask = stopSignals();
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal, &action, nullptr);
+  const sigset_t signals = stopSignals();
+  pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+  glutTimerFunc(100, pollStopSignal, 0);
+}
