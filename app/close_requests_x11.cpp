@@ -22,10 +22,11 @@ extern "C" Bool (*XESetWireToEvent(Display*, int, Bool (*)(Display*, XEvent*, xE
 
 namespace {
 
-// The stop signals never reach a handler: every thread keeps them blocked
-// from the start of main(), and one thread takes them with sigwait(). So
-// nothing runs inside a signal handler, and a signal that comes before
-// the window exists waits for it instead of ending the program unsaved.
+// Every thread keeps the stop signals blocked from the start of main(),
+// and one thread takes them with sigwait(): nothing of the program runs
+// inside a signal handler (unless that thread cannot be made), and a
+// signal that comes before the window exists waits for it instead of
+// ending the program unsaved.
 sigset_t stopSignals() {
   sigset_t signals;
   sigemptyset(&signals);

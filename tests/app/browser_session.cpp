@@ -1,5 +1,6 @@
 #include "tests/app/browser_session.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,6 +57,44 @@ BandCount countBand(XClient& client, int width, int height, int k) {
   return count;
 }
 
+// A process outside the test's own process tree, which CTest's time-out
+// kills as a whole: once the test process has gone, however it went, it
+// kills what the session started (the pids it was told, one a line) unless
+// it was told "done", and removes the session's folder. Returns the write
+// end of its pipe, -1 when there is none.
+int startKeeper(const std::string& folder) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+  const pid_t middle = fork();
+  if (middle == 0) {
+    setsid();
+    if (fork() != 0) _exit(0);
+    dup2(fds[0], STDIN_FILENO);
+    const int devNull = open("/dev/null", O_WRONLY);
+    if (devNull >= 0) dup2(devNull, STDERR_FILENO);
+    execl("/bin/sh", "sh", "-c",
+          "pids=; while read -r line; do pids=\"$pids $line\"; done;"
+          " case \"$pids\" in *done*) ;; *) [ -n \"$pids\" ] && kill -9 $pids ;; esac;"
+          " chmod -R u+rwx \"$1\"; rm -rf \"$1\"",
+          "keeper", folder.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[0]);
+  int status = 0;
+  if (middle < 0 || waitpid(middle, &status, 0) != middle) {
+    close(fds[1]);
+    return -1;
+  }
+  return fds[1];
+}
+
+void tellKeeper(int keeper, const std::string& line) {
+  if (keeper < 0) return;
+  const std::string text = line + "\n";
+  const ssize_t ignored = write(keeper, text.data(), text.size());
+  (void)ignored;
+}
+
 }  // namespace
 
 ListView readListView(XClient& client, int width, int height) {
@@ -101,6 +140,8 @@ std::string describe(const ListView& view) {
 void BrowserSession::SetUp() {
   ASSERT_FALSE(temp.path.empty());
   root = temp.path;
+  keeper = startKeeper(root);
+  ASSERT_GE(keeper, 0) << "no process to clean up after the test";
   home = root + "/home";
   work = root + "/work";
   bin = root + "/bin";
@@ -120,6 +161,7 @@ void BrowserSession::SetUp() {
   xvfb = spawn(options).pid;
   close(fds[1]);
   ASSERT_GT(xvfb, 0);
+  tellKeeper(keeper, std::to_string(xvfb));
   std::string number = readLines(fds[0], 1);
   close(fds[0]);
   while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
@@ -131,6 +173,7 @@ void BrowserSession::SetUp() {
 
 void BrowserSession::TearDown() {
   killAndReap(browser);
+  if (browserStdout >= 0) close(browserStdout);
   // The connection goes before its server, which Xlib would not survive.
   disconnect(x);
   if (xvfb > 0) {
@@ -138,10 +181,15 @@ void BrowserSession::TearDown() {
     int status = 0;
     if (!waitForExit(xvfb, status, std::chrono::seconds(5))) killAndReap(xvfb);
   }
+  // Everything is reaped: the keeper only removes the folder (which the
+  // TempDir does too).
+  tellKeeper(keeper, "done");
+  if (keeper >= 0) close(keeper);
 }
 
-void BrowserSession::startBrowser(const std::vector<std::string>& arguments,
+void BrowserSession::spawnBrowser(const std::vector<std::string>& arguments,
                                   const std::string& cwd) {
+  if (HasFailure()) FAIL() << "not started: the test has failed already";
   SpawnOptions options;
   options.argv = {programPath};
   options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
@@ -155,7 +203,15 @@ void BrowserSession::startBrowser(const std::vector<std::string>& arguments,
   const Child child = spawn(options);
   ASSERT_GT(child.pid, 0);
   browser = child.pid;
+  tellKeeper(keeper, std::to_string(browser));
+  if (browserStdout >= 0) close(browserStdout);
+  browserStdout = child.stdoutFd;
+}
 
+void BrowserSession::startBrowser(const std::vector<std::string>& arguments,
+                                  const std::string& cwd) {
+  spawnBrowser(arguments, cwd);
+  if (HasFailure()) return;
   window = 0;
   waitUntil([&] { return (window = findViewableWindow(x, "orchard.menu")) != 0; },
             std::chrono::seconds(60));
@@ -163,8 +219,9 @@ void BrowserSession::startBrowser(const std::vector<std::string>& arguments,
   // No window manager: keys go to the focused window, and a key sent
   // before the focus is taken would go elsewhere.
   ASSERT_TRUE(waitUntil([&] { return focusWindow(x, window); })) << "the window never took the focus";
-  startupOutput = readLines(child.stdoutFd, 4);
-  close(child.stdoutFd);
+  startupOutput = readLines(browserStdout, 4);
+  close(browserStdout);
+  browserStdout = -1;
   ASSERT_TRUE(waitForView([](const ListView& v) { return v.titleBar; }, "the first frame"));
 }
 
@@ -177,6 +234,7 @@ void BrowserSession::type(const std::vector<std::string>& keys) {
 ::testing::AssertionResult BrowserSession::waitForView(
     const std::function<bool(const ListView&)>& predicate, const std::string& what, int width,
     int height) {
+  if (HasFailure()) return ::testing::AssertionFailure() << "not waited for " << what << ": the test has failed already";
   ListView last;
   if (waitUntil([&] {
         last = readListView(x, width, height);
@@ -202,6 +260,7 @@ void BrowserSession::type(const std::vector<std::string>& keys) {
 
 ::testing::AssertionResult BrowserSession::waitForFile(const std::string& path,
                                                        const std::string& content) {
+  if (HasFailure()) return ::testing::AssertionFailure() << "not waited for " << path << ": the test has failed already";
   std::string last;
   if (waitUntil([&] {
         last = readFile(path);
@@ -213,6 +272,7 @@ void BrowserSession::type(const std::vector<std::string>& keys) {
 }
 
 int BrowserSession::waitForBrowserExit() {
+  if (HasFailure()) return -1;
   int status = 0;
   if (!waitForExit(browser, status)) return -1;
   browser = -1;

@@ -44,9 +44,17 @@ class BrowserSession : public ::testing::Test {
   // its first frame is drawn, and reads its four start-up lines.
   void startBrowser(const std::vector<std::string>& arguments,
                     const std::string& cwd = std::string());
+  // Only starts the browser process (as startBrowser()), waiting for
+  // nothing; its standard output is not read.
+  void spawnBrowser(const std::vector<std::string>& arguments,
+                    const std::string& cwd = std::string());
 
   // Types keys (X key names, "ctrl+j" style) one after the other.
   void type(const std::vector<std::string>& keys);
+
+  // Every wait below gives up at once, failing, when the test has failed
+  // already: the first failed wait ends a test, instead of each later one
+  // running into its time limit.
 
   // Polls the screen until `predicate` holds for its ListView (read for a
   // window of `width` x `height`); on time-out a failure that shows the
@@ -64,7 +72,8 @@ class BrowserSession : public ::testing::Test {
   // Polls until file `path` holds exactly `content`.
   ::testing::AssertionResult waitForFile(const std::string& path, const std::string& content);
 
-  // Waits for the browser to end; its raw wait status, or -1 on time-out.
+  // Waits for the browser to end; its raw wait status, or -1 on time-out
+  // (and at once when the test has failed already).
   int waitForBrowserExit();
   bool browserRunning();
 
@@ -75,6 +84,10 @@ class BrowserSession : public ::testing::Test {
   std::vector<std::string> extraEnvironment;
 
   TempDir temp;
+  // The write end of the keeper's pipe (browser_session.cpp): the pids
+  // this session starts go there.
+  int keeper = -1;
+  int browserStdout = -1;  // read end of the browser's standard output
   std::string root, home, work, bin, record;
   std::string display;
   XClient x;

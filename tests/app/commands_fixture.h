@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,6 +31,16 @@ class CommandsTest : public BrowserFixture {
   }
 
   void open(const std::string& path) { openDirectory(path.c_str(), browserState); }
+  // What indexing entry `index` of the lists needs, asserted before it is
+  // done: a failed check then fails the test instead of crashing it.
+  static ::testing::AssertionResult holdsEntry(std::size_t index) {
+    const BrowserState& s = browserState;
+    if (index < s.entryNames.size() && index < s.marks.size() && index < s.displayLines.size())
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no entry " << index << ": " << s.entryNames.size()
+                                         << " names, " << s.marks.size() << " marks, "
+                                         << s.displayLines.size() << " lines";
+  }
   void removeMarksFile(const std::string& directory) const {
     std::error_code ignored;
     std::filesystem::remove(marksPathOf(directory), ignored);

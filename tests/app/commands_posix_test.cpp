@@ -18,6 +18,7 @@ TEST_F(CommandsTest, AVanishedEntryCountsAsAFile) {
   ASSERT_EQ(0, rmdir((dir + "/beta").c_str()));
   runCommand(Command::activate);
   EXPECT_EQ(dir, browserState.currentDirectory);
+  ASSERT_TRUE(holdsEntry(3));
   EXPECT_EQ(1, browserState.marks[3]);
   std::vector<LaunchRecord> records;
   ASSERT_TRUE(waitUntil([&] {
@@ -30,6 +31,7 @@ TEST_F(CommandsTest, AVanishedEntryCountsAsAFile) {
 TEST_F(CommandsTest, QuitSavesTheSelectionAndExitsWithZero) {
   open(dir);
   browserState.selection = 6;
+  ASSERT_TRUE(holdsEntry(4));
   browserState.marks[4] = 1;  // in memory only until a save
   EXPECT_EXIT(runCommand(Command::quit), ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(marksText(dirNames, 6, {0, 0, 0, 0, 1, 0, 0}), marksFileOf(dir));

@@ -12,6 +12,35 @@ using namespace testing_support;
 
 namespace {
 
+// Every bound key through the lookup the callbacks use, by the codes the
+// toolkit reports, and a few unbound ones beside them.
+TEST(KeyBindings, EachKeyRunsItsCommand) {
+  struct Row {
+    int key;
+    bool special;  // a special-key code (arrows), else a character
+    Command command;
+  };
+  const Row rows[] = {
+      {8, false, Command::goToParent},   {127, false, Command::goToParent},
+      {10, false, Command::activate},    {13, false, Command::activate},
+      {27, false, Command::quit},        {'q', false, Command::quit},
+      {'c', false, Command::clearMarks}, {'t', false, Command::toggleMark},
+      {100, true, Command::toggleMark},  {101, true, Command::moveUp},
+      {102, true, Command::toggleMark},  {103, true, Command::moveDown},
+      {'Q', false, Command::none},       {'C', false, Command::none},
+      {'T', false, Command::none},       {0, false, Command::none},
+      {9, false, Command::none},         {255, false, Command::none},
+      {104, true, Command::none},        {1, true, Command::none},
+      {'t', true, Command::none},        {101, false, Command::none},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.key) + (row.special ? " special" : ""));
+    EXPECT_EQ(row.special ? commandForSpecialKey(row.key)
+                          : commandForKey(static_cast<unsigned char>(row.key)),
+              row.command);
+  }
+}
+
 TEST_F(CommandsTest, ArrowsMoveTheSelectionWithinTheListWithoutWrapping) {
   struct Row {
     bool listable;  // false: a path with no entries at all
@@ -56,11 +85,13 @@ TEST_F(CommandsTest, ToggleFlipsTheSelectedMarkAndTheFileFollows) {
     browserState = BrowserState{};
     open(dir);
     ASSERT_EQ(5, browserState.selection);
+    ASSERT_TRUE(holdsEntry(5));
     ASSERT_EQ(row.stored, browserState.marks[5]);
 
     runCommand(Command::toggleMark);
     marks[5] = row.expected;
     EXPECT_EQ(marksText(dirNames, 5, marks), marksFileOf(dir));
+    ASSERT_TRUE(holdsEntry(5));
     EXPECT_EQ(row.expected, browserState.marks[5]);
     EXPECT_EQ(row.expected ? "* b.txt" : "  b.txt", browserState.displayLines[5]);
     EXPECT_EQ(5, browserState.selection);
@@ -119,7 +150,10 @@ TEST_F(CommandsTest, ClearMarksRewritesTheFileEvenWhenNothingIsMarked) {
     const int selection = !row.stored.empty() ? 3 : listed ? 2 : 0;
     EXPECT_EQ(marksText(names, selection, std::vector<int>(names.size(), 0)),
               marksFileOf(row.path));
-    for (std::string_view line : browserState.displayLines) EXPECT_EQ(' ', line[0]) << line;
+    for (std::string_view line : browserState.displayLines) {
+      ASSERT_FALSE(line.empty());
+      EXPECT_EQ(' ', line[0]) << line;
+    }
   }
 }
 
@@ -137,6 +171,7 @@ TEST_F(CommandsTest, ActivatingAFileMarksItInTheFileBeforeItIsLaunched) {
     marks[5] = 1;
     const std::string expected = marksText(dirNames, 5, marks);
     EXPECT_EQ(expected, marksFileOf(dir));
+    ASSERT_TRUE(holdsEntry(5));
     EXPECT_EQ("* b.txt", browserState.displayLines[5]);
     EXPECT_EQ(dir, browserState.currentDirectory);
 

@@ -7,11 +7,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <random>
 #include <set>
@@ -157,6 +159,40 @@ TEST_F(CrashTest, AKilledSaveLeavesAWholeFileAndNoLastingTemporary) {
   EXPECT_EQ(0, waitForBrowserExit());
   EXPECT_TRUE(isAVersion(readFile(path)));
   EXPECT_EQ(namesIn(folder), std::vector<std::string>({key}));
+}
+
+// Stops by signal in a row, as a script would stop the program: start,
+// Down Down, a signal, sometimes before the keys have been handled. Each
+// one saves and ends the program by that signal.
+TEST_F(CrashTest, AStopSignalSavesEveryTime) {
+  if (const char* asan = std::getenv("ASAN_OPTIONS")) {
+    extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
+  }
+  const std::string dir = root + "/few";
+  ASSERT_TRUE(makeDir(dir + "/sub"));
+  for (const char* name : {"a", "b", "c"}) ASSERT_TRUE(writeFile(dir + "/" + name, ""));
+  const std::vector<std::string> names = {".", "..", "sub", "a", "b", "c"};
+  const int signals[] = {SIGTERM, SIGHUP, SIGINT};
+  for (int round = 0; round < 30; ++round) {
+    const int signal = signals[round % 3];
+    const bool waitForKeys = round % 2 == 0;
+    SCOPED_TRACE("round " + std::to_string(round) + ", signal " + std::to_string(signal));
+    unlink(marksPath(dir).c_str());
+    startBrowser({dir});
+    type({"Down", "Down"});
+    if (waitForKeys) {
+      ASSERT_TRUE(waitForSelection(4, 1));
+    }
+    ASSERT_EQ(0, kill(browser, signal));
+    const int status = waitForBrowserExit();
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "wait status " << status;
+    // The selection as far as the keys got before the stop.
+    const std::string saved = readFile(marksPath(dir));
+    bool whole = false;
+    for (int selection = waitForKeys ? 4 : 2; selection <= 4; ++selection)
+      whole = whole || saved == marksText(names, selection, std::vector<int>(names.size(), 0));
+    ASSERT_TRUE(whole) << saved;
+  }
 }
 
 }  // namespace

@@ -241,6 +241,27 @@ TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
   }
 }
 
+// A stop signal that comes while the program is still starting (the first
+// directory open, the window not yet there) is held until the window
+// exists, then saves and ends the program by that signal.
+TEST_F(BrowserTest, AStopSignalDuringStartUpStillSaves) {
+  if (const char* asan = std::getenv("ASAN_OPTIONS")) {
+    extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
+  }
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(signal);
+    unlink(marksPath(dir).c_str());
+    spawnBrowser({dir});
+    // The first open has made the marks file: the program runs its own
+    // code by now, and its window is on the way.
+    ASSERT_TRUE(waitUntil([&] { return pathExists(marksPath(dir)); }));
+    ASSERT_EQ(0, kill(browser, signal));
+    const int status = waitForBrowserExit();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "wait status " << status;
+    EXPECT_EQ(marksOf(2, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
+  }
+}
+
 TEST_F(BrowserTest, AFirstArgumentThatIsAlsoAToolkitOptionIsTheDirectory) {
   const std::string optionDir = work + "/-sync";
   ASSERT_TRUE(makeDir(optionDir));

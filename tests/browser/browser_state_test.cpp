@@ -25,6 +25,7 @@ TEST(EntryOrderTest, ComparesBothWays) {
       {".", true, "..", true, true},            // shorter prefix first
       {"-old", true, ".", true, true},          // '-' is below '.'
       {"z", false, "\xC3\xA9", false, true},    // 0x80-0xFF after ASCII
+      {"\xC9", false, "\xE0", false, true},     // Latin-1 capitals are not folded
       {"[x", false, "Zx", false, true},         // '[' 0x5B below the folded 'z'
       {"_", false, "a", false, true},           // '_' 0x5F stays below 'a'
       {"", false, "a", false, true},

@@ -162,13 +162,10 @@ TEST(RootOf, NamesWhereAPathStarts) {
     std::string server, share;
     RootKind posix;
   } rows[] = {
-      {"", RootKind::none, 0, "", "", RootKind::none},
       {"x/y", RootKind::none, 0, "", "", RootKind::none},
       {"/x", RootKind::separator, 1, "", "", RootKind::separator},
       {"\\x", RootKind::separator, 1, "", "", RootKind::none},
-      {"D:\\x", RootKind::drive, 3, "", "", RootKind::none},
       {"d:/", RootKind::drive, 3, "", "", RootKind::none},
-      {"D:x", RootKind::driveRelative, 2, "", "", RootKind::none},
       {"D:", RootKind::driveRelative, 2, "", "", RootKind::none},
       {"1:\\x", RootKind::driveRelative, 2, "", "", RootKind::none},
       {"\xC3\xA9:x", RootKind::driveRelative, 3, "", "", RootKind::none},
@@ -176,8 +173,6 @@ TEST(RootOf, NamesWhereAPathStarts) {
       {"\\\\srv\\share\\x", RootKind::network, 12, "srv", "share", RootKind::none},
       {"//srv/share", RootKind::network, 11, "srv", "share", RootKind::separator},
       {"\\\\srv", RootKind::network, 5, "srv", "", RootKind::none},
-      {"\\\\", RootKind::network, 2, "", "", RootKind::none},
-      {"\\\\?\\D:\\x", RootKind::verbatim, 4, "", "", RootKind::none},
       {"//./pipe", RootKind::verbatim, 4, "", "", RootKind::separator},
   };
   for (const auto& row : rows) {
@@ -191,40 +186,23 @@ TEST(RootOf, NamesWhereAPathStarts) {
   }
 }
 
-TEST(FolderOf, TheTextBeforeTheLastSeparatorOrTheRoot) {
+TEST(FolderOfAndComponents, SplitAtTheSeparatorsOfTheStyle) {
   struct {
     std::string path, windows, posix;
-  } rows[] = {
-      {"a/b/c", "a/b", "a/b"},          {"/x", "/", "/"},
-      {"x", ".", "."},                  {"", ".", "."},
-      {"/a/", "/a", "/a"},              {"//x", "/", "/"},
-      {"D:\\x", "D:\\", "."},           {"D:\\x\\y", "D:\\x", "."},
-      {"\\x", "\\", "."},               {"\\\\srv\\share\\x", "\\\\srv\\share", "."},
-      {"a\\b/c", "a\\b", "a\\b"},
+  } folders[] = {
+      {"a/b/c", "a/b", "a/b"}, {"/x", "/", "/"},    {"x", ".", "."},
+      {"//x", "/", "/"},       {"D:\\x", "D:\\", "."}, {"\\\\srv\\share\\x", "\\\\srv\\share", "."},
   };
-  for (const auto& row : rows) {
+  for (const auto& row : folders) {
     SCOPED_TRACE(row.path);
     EXPECT_EQ(zub::folderOf(row.path, zub::PathStyle::windows), row.windows);
     EXPECT_EQ(zub::folderOf(row.path, zub::PathStyle::posix), row.posix);
   }
-}
-
-TEST(ResolvedComponents, DotsStepAndNamesStay) {
-  struct {
-    std::string path;
-    std::vector<std::string> windows, posix;
-  } rows[] = {
-      {"", {}, {}},
-      {"a/./b//c/", {"a", "b", "c"}, {"a", "b", "c"}},
-      {"../a/../../b", {"b"}, {"b"}},
-      {"..x/.../.x", {"..x", "...", ".x"}, {"..x", "...", ".x"}},
-      {"a\\..\\b", {"b"}, {"a\\..\\b"}},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.path);
-    EXPECT_EQ(zub::resolvedComponents(row.path, zub::PathStyle::windows), row.windows);
-    EXPECT_EQ(zub::resolvedComponents(row.path, zub::PathStyle::posix), row.posix);
-  }
+  using Parts = std::vector<std::string>;
+  EXPECT_EQ(zub::resolvedComponents("../a/./b/../../c//..x/...", zub::PathStyle::posix),
+            (Parts{"c", "..x", "..."}));
+  EXPECT_EQ(zub::resolvedComponents("a\\..\\b", zub::PathStyle::windows), Parts{"b"});
+  EXPECT_EQ(zub::resolvedComponents("a\\..\\b", zub::PathStyle::posix), Parts{"a\\..\\b"});
 }
 
 // What Windows' ordinary rules would change; the POSIX style keeps all.
@@ -233,48 +211,33 @@ TEST(KeepsName, TrailingDotsBlanksAndDevicesChangeOnWindows) {
     std::string name;
     bool windows;
   } rows[] = {
-      {"a.txt", true},     {"a.", false},         {"a ", false},       {"", false},
-      {".", false},        {"..", false},         {".x", true},        {"con", false},
-      {"CON", false},      {"nul.txt", false},    {"Com1 .log", false}, {"lpt9", false},
-      {"com10", true},     {"comx", true},        {"conin$", false},   {"conout$.x", false},
-      {"console", true},   {"x.con", true},       {"\xC3\xA9", true},   {" con", true},
+      {"a.txt", true},  {"a.", false},       {"a ", false},        {"", false},
+      {"..", false},    {"CON", false},      {"nul.txt", false},   {"Com1 .log", false},
+      {"lpt9", false},  {"com10", true},     {"conout$.x", false}, {"console", true},
+      {"x.con", true},  {"\xC3\xA9", true},  {" con", true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(zub::keepsName(row.name, zub::PathStyle::windows), row.windows);
     EXPECT_TRUE(zub::keepsName(row.name, zub::PathStyle::posix));
   }
-  struct {
-    std::string path;
-    bool windows;
-  } paths[] = {
-      {"C:\\dir\\a.txt", true}, {"C:\\dir.\\a.txt", false}, {"\\\\s\\x\\..\\.\\y", true},
-      {"C:/a/nul", false},      {"", true},
-  };
-  for (const auto& row : paths) {
-    SCOPED_TRACE(row.path);
-    EXPECT_EQ(zub::keepsAllNames(row.path, zub::PathStyle::windows), row.windows);
-    EXPECT_TRUE(zub::keepsAllNames(row.path, zub::PathStyle::posix));
-  }
+  EXPECT_TRUE(zub::keepsAllNames("\\\\s\\x\\..\\.\\y", zub::PathStyle::windows));
+  EXPECT_FALSE(zub::keepsAllNames("C:\\dir.\\a.txt", zub::PathStyle::windows));
+  EXPECT_TRUE(zub::keepsAllNames("/dir./nul", zub::PathStyle::posix));
 }
 
 TEST(ExactPath, TheVerbatimFormOnWindowsThePathItselfOnPosix) {
   const Row rows[] = {
-      {"C:\\a\\b", "\\\\?\\C:\\a\\b"},
       {"c:/a/./b/../c.", "\\\\?\\c:\\a\\c."},
-      {"C:\\", "\\\\?\\C:\\"},
       {"C:\\..\\..", "\\\\?\\C:\\"},
-      {"C:\\con.txt ", "\\\\?\\C:\\con.txt "},
       {"\\\\srv\\share\\x\\..\\y", "\\\\?\\UNC\\srv\\share\\y"},
       {"//srv/share", "\\\\?\\UNC\\srv\\share\\"},
       {"rel/x", "\\\\?\\D:\\work\\rel\\x"},
       {"..\\..\\..", "\\\\?\\D:\\"},
       // Left to the system's own rules.
       {"\\\\?\\C:\\a\\..", "\\\\?\\C:\\a\\.."},
-      {"\\\\.\\pipe\\p", "\\\\.\\pipe\\p"},
       {"\\x\\..", "\\x\\.."},
       {"C:x", "C:x"},
-      {"\\\\srv", "\\\\srv"},
       {"\\\\srv\\", "\\\\srv\\"},
       {"\\\\\\share", "\\\\\\share"},
   };
@@ -284,20 +247,10 @@ TEST(ExactPath, TheVerbatimFormOnWindowsThePathItselfOnPosix) {
     EXPECT_EQ(zub::exactPath(row.input, "/w", zub::PathStyle::posix), row.input);
   }
   EXPECT_EQ(zub::exactPath("rel", "", zub::PathStyle::windows), "rel");
-  EXPECT_EQ(zub::exactPath("rel", "\\\\srv\\sh\\w", zub::PathStyle::windows),
-            "\\\\?\\UNC\\srv\\sh\\w\\rel");
-
-  const Row plain[] = {
-      {"\\\\?\\UNC\\srv\\x", "\\\\srv\\x"},
-      {"\\\\?\\C:\\x", "C:\\x"},
-      {"C:\\x", "C:\\x"},
-      {"\\\\.\\pipe", "\\\\.\\pipe"},
-  };
-  for (const Row& row : plain) {
-    SCOPED_TRACE(row.input);
-    EXPECT_EQ(zub::plainPath(row.input, zub::PathStyle::windows), row.expected);
-    EXPECT_EQ(zub::plainPath(row.input, zub::PathStyle::posix), row.input);
-  }
+  EXPECT_EQ(zub::plainPath("\\\\?\\UNC\\srv\\x", zub::PathStyle::windows), "\\\\srv\\x");
+  EXPECT_EQ(zub::plainPath("\\\\?\\C:\\x", zub::PathStyle::windows), "C:\\x");
+  EXPECT_EQ(zub::plainPath("\\\\.\\pipe", zub::PathStyle::windows), "\\\\.\\pipe");
+  EXPECT_EQ(zub::plainPath("\\\\?\\C:\\x", zub::PathStyle::posix), "\\\\?\\C:\\x");
 }
 
 TEST(Join, ListForm) {
