@@ -16,6 +16,8 @@
 
 #include "render/browser_view.h"
 #include "render/browser_view_internal.h"
+#include "render/glyph_raster.h"
+#include "render/text_cells.h"
 
 namespace {
 
@@ -126,6 +128,37 @@ void BM_Step(benchmark::State& state) {
   state.SetLabel(chinese ? "Chinese names" : "ASCII names");
 }
 BENCHMARK(BM_Step)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(500);
+
+// The first character from the system's fonts in a process: the font
+// configuration read, the fonts sorted, the font opened. Meaningful only
+// as the first benchmark of its process:
+//   render_bench --benchmark_filter=BM_FirstCharacter
+void BM_FirstCharacter(benchmark::State& state) {
+  TextCell cell;
+  cell.kind = TextCell::Kind::glyph;
+  cell.text.assign(1, 0x65E5);
+  unsigned char rgba[kCellPixels * kCellPixels * 4];
+  for (auto _ : state) {
+    rasteriseCell(cell, rgba);
+    benchmark::DoNotOptimize(rgba);
+  }
+}
+BENCHMARK(BM_FirstCharacter)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// What a character costs on first sight, without the drawing: finding its
+// font and rasterising it, for ideographs never rasterised before.
+void BM_RasteriseIdeograph(benchmark::State& state) {
+  TextCell cell;
+  cell.kind = TextCell::Kind::glyph;
+  char32_t next = 0x6000;
+  unsigned char rgba[kCellPixels * kCellPixels * 4];
+  for (auto _ : state) {
+    cell.text.assign(1, next++);
+    rasteriseCell(cell, rgba);
+    benchmark::DoNotOptimize(rgba);
+  }
+}
+BENCHMARK(BM_RasteriseIdeograph)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
 }  // namespace
 
