@@ -16,6 +16,7 @@
 
 #include "render/browser_view.h"
 #include "render/browser_view_internal.h"
+#include "render/glyph_cache.h"
 #include "render/glyph_raster.h"
 #include "render/text_cells.h"
 
@@ -121,10 +122,13 @@ void BM_Step(benchmark::State& state) {
   const bool chinese = state.range(0) != 0;
   BrowserState s = namesToStep(chinese);
   frame(s, false);
+  const std::size_t before = glyphCacheRasterised();
   for (auto _ : state) {
     ++s.selection;
     frame(s, false);
   }
+  state.counters["new_cells_per_step"] =
+      static_cast<double>(glyphCacheRasterised() - before) / static_cast<double>(state.iterations());
   state.SetLabel(chinese ? "Chinese names" : "ASCII names");
 }
 BENCHMARK(BM_Step)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(500);
