@@ -101,6 +101,9 @@ std::size_t composeCanonically(char32_t* text, std::size_t length) {
     lastClass = cls;
     d[out++] = d[i];
   }
+  // A few marks decompose into two that never compose again (U+0344,
+  // U+0F73, ...): such text is left as it was rather than made longer.
+  if (out > length) return length;
   std::copy(d, d + out, text);
   return out;
 }

@@ -66,5 +66,7 @@ bool hasEmojiVariation(char32_t c);
 int combiningClass(char32_t c);
 
 // Canonical composition (NFC) of `text`, `length` code points, in place;
-// returns the new length (never longer). Hangul syllables included.
+// returns the new length. Text whose composed form would be longer than
+// `length` (or that is longer than 16) is left unchanged. Hangul syllables
+// included.
 std::size_t composeCanonically(char32_t* text, std::size_t length);

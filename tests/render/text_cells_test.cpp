@@ -76,6 +76,7 @@ TEST(TextCells, OneCellPerCharacterMarksJoinInvisiblesStandAlone) {
       {"decomposed e and acute compose", "e\xCC\x81x", "g:233 b120"},
       {"composed and decomposed agree", "\xC3\xA9x", "g:233 b120"},
       {"marks reordered before composing", "a\xCC\x81\xCC\xA3", "g:7841:769"},
+      {"a mark whose decomposition never composes stays", "?\xCD\x84\xCD\x84", "g:63:836:836"},
       {"a mark after a line feed stands alone", "\n\xCC\x81", "b10 g:769"},
       {"no more than eight code points a cell", "a" + repeat("\xCC\x81", 9),
        "g:225" + repeat(":769", 6) + " g:769:769"},
