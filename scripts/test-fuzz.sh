@@ -17,7 +17,7 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
 cmake --build build-fuzz -j"$(nproc)"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for target in marks marks_format path; do
+for target in marks marks_format path cells; do
   mkdir -p "$scratch/$target"
   echo "Fuzzing $target for ${seconds}s"
   if ! (cd build-fuzz && "fuzz/${target}_fuzz" -max_total_time="$seconds" \

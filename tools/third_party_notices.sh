@@ -20,6 +20,7 @@ out=$1
 kind=$2
 
 die() { echo "third_party_notices: $*" >&2; exit 1; }
+top=$(cd "$(dirname "$0")/.." && pwd)
 
 # The version of an installed package, for saying where a text came from.
 package_version() {
@@ -79,6 +80,8 @@ dejavu=/usr/share/doc/fonts-dejavu-core/copyright
       ;;
     *) usage ;;
   esac
+  section "Unicode Character Database (character tables derived from it are compiled in)" \
+    "render/unicode_data_notice.txt, from Debian's unicode-data package" "$top/render/unicode_data_notice.txt"
   section "DejaVu fonts and Bitstream Vera (the built-in font picture is rendered from DejaVu Sans Bold and DejaVu Serif Bold)" \
     "$dejavu, fonts-dejavu-core $(package_version fonts-dejavu-core)" "$dejavu"
 } >"$work/notices"
