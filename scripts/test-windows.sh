@@ -13,6 +13,8 @@ repo=$PWD
 build=${ORCHARD_WIN_BUILD:-build-windows-test}
 
 scripts/deps.sh xvfb xdotool x11-utils imagemagick icoutils unzip wixl
+# The fonts the prefix gets (install_test_fonts).
+scripts/deps.sh fonts-dejavu-core fonts-noto-cjk fonts-noto-color-emoji
 ORCHARD_WIN_TESTS=1 scripts/build-windows.sh "$build" >/dev/null
 
 if [[ -z ${DISPLAY:-} ]]; then
@@ -62,6 +64,33 @@ prepare_prefix() {
 # C:\ as the Windows programs see it, and the Windows form of a path below /.
 drive_c=$WINEPREFIX/drive_c
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# ---- Fonts ----
+# The fonts names are drawn with, put where Windows keeps installed fonts:
+# DejaVu Sans Bold and Noto Sans CJK Bold into the Fonts folder, listed
+# under HKLM by bare file name; Noto Color Emoji (colour bitmaps only,
+# which this build's FreeType cannot draw); and the user's own font, listed
+# under HKCU with its full path: DejaVu Sans under the name of the system's
+# emoji font, so that asking the emoji font first shows (it is not bold).
+# Wine lists the host's fonts too, by Z: paths.
+install_test_fonts() {
+  local fonts=$drive_c/windows/Fonts machine='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
+  local user_fonts user='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
+  user_fonts=$(ls -d "$drive_c"/users/*/AppData/Local | grep -v /Public/ | head -n1)/Microsoft/Windows/Fonts
+  mkdir -p "$fonts" "$user_fonts"
+  local row name file source
+  for row in "DejaVu Sans Bold|DejaVuSans-Bold.ttf|/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf" \
+             "Noto Sans CJK JP Bold & Noto Sans CJK KR Bold & Noto Sans CJK SC Bold|NotoSansCJK-Bold.ttc|/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc" \
+             "Noto Color Emoji|NotoColorEmoji.ttf|/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf"; do
+    IFS='|' read -r name file source <<<"$row"
+    [[ -s $source ]] || { echo "the font $source is missing" >&2; exit 1; }
+    ln -sf "$source" "$fonts/$file"
+    wine reg add "$machine" /v "$name (TrueType)" /d "$file" /f /reg:64 >/dev/null
+  done
+  cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$user_fonts/orchard-emoji.ttf"
+  local in_c=${user_fonts#"$drive_c"}
+  wine reg add "$user" /v "Segoe UI Emoji (TrueType)" /d "C:${in_c//\//\\}\\orchard-emoji.ttf" /f /reg:64 >/dev/null
+}
 
 run_unit_suites() {
   local suite
@@ -639,6 +668,7 @@ end_to_end_names() {
 }
 
 prepare_prefix
+install_test_fonts
 run_unit_suites
 end_to_end
 end_to_end_names
