@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "render/browser_view_internal.h"
+#include "render/name_text.h"
 #include "render/text.h"
 
 namespace {
@@ -33,8 +35,8 @@ void drawLine(const BrowserState& state, std::size_t i, float anchor) {
   const float other = selected ? 0.0f : 1.0f;
   // One line per entry is what the browser keeps; should a line be
   // missing, the entry still gets its row, empty.
-  const char* text = i < state.displayLines.size() ? state.displayLines[i].data() : "";
-  drawShadowedText(text, 1.0f, other, other, 32.0f, static_cast<float>(y), kLineShadow);
+  const std::string_view text = i < state.displayLines.size() ? state.displayLines[i] : std::string_view();
+  drawName(text, 1.0f, other, other, 32.0f, static_cast<float>(y), kLineShadow, state.viewWidth);
 }
 
 namespace {
@@ -60,7 +62,7 @@ void drawMarkerPasses(float anchor, std::size_t passes) {
 //
 // A line whose cells, shadow included, lie wholly above or below the
 // window produces no fragment at all, so leaving it out changes nothing;
-// text drawing keeps every line on its one row, line feeds included.
+// names are drawn on their one row, line feeds included.
 //
 // The marker is another matter: every entry in turn paints it once each,
 // and painting a glyph again over itself does change its smoothed edge
@@ -157,8 +159,8 @@ void drawBrowserFrame(const BrowserState& state, ListDrawer drawList) {
   drawList(state, anchor);
 
   drawGradientBand(kNavy, kNavy, state.viewHeight, state.viewHeight - 32.0f, state.viewWidth);
-  drawShadowedText(state.currentDirectory.c_str(), 0.0f, 1.0f, 1.0f, 0.0f,
-                   state.viewHeight - 32.0f, 0.5f);
+  drawName(state.currentDirectory, 0.0f, 1.0f, 1.0f, 0.0f, state.viewHeight - 32.0f, 0.5f,
+           state.viewWidth);
 }
 
 void drawBrowser(const BrowserState& state) {

@@ -64,17 +64,26 @@ void drawString(const std::string& text, float x, float y) {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glTranslatef(x, y, 0.0f);
-  // Line feed and carriage return draw their cells like every other byte:
-  // a name holding them must stay on its own row, or it could draw itself
-  // over the next entry and pass for another entry or a directory.
+  // Names do not come here: the view draws them with drawName(), which
+  // keeps a line feed or carriage return in a name on the name's own row.
   float column = 0.0f;
+  float line = 0.0f;
   for (const char ch : text) {
     const unsigned char code = static_cast<unsigned char>(ch);
+    if (code == 10) {
+      line -= 1.0f;
+      column = 0.0f;
+      continue;
+    }
+    if (code == 13) {
+      column = 0.0f;
+      continue;
+    }
     const GlyphEntry& e = glyphTable[code];
     const float x0 = column * 32.0f;
     const float x1 = (column + 1.0f) * 32.0f;
-    const float y0 = 0.0f;
-    const float y1 = 32.0f;
+    const float y0 = line * 32.0f;
+    const float y1 = (line + 1.0f) * 32.0f;
     glBegin(GL_TRIANGLE_STRIP);
     glNormal3f(0.0f, 0.0f, 1.0f);
     glTexCoord2fv(e.bottomRight);

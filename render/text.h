@@ -1,10 +1,12 @@
 // Fixed-pitch text drawing with the font built into the program.
 //
-// Every byte, line feed and carriage return included, draws its 32 x 32
-// cell of the glyph atlas and advances one cell to the right: text is one
-// row, never more. (x, y) is the lower-left corner of the first cell, y
-// grows upwards. All calls need the window's OpenGL context current and a
-// projection of one unit per pixel.
+// Every byte draws its 32 x 32 cell of the glyph atlas and advances one
+// cell to the right, except line feed, which starts a new line one cell
+// lower at the text's x, and carriage return, which goes back to the
+// line's start; neither draws anything. (x, y) is the lower-left corner of
+// the first cell, y grows upwards. All calls need the window's OpenGL
+// context current and a projection of one unit per pixel. The browser
+// view draws names through drawName() (name_text.h), never these.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +37,7 @@ void buildGlyphTable();
 void bindFontTexture(const unsigned char* image);
 
 // Draws `text` (length-counted) in the current colour at (x, y), one cell
-// per byte on a single row.
+// per byte but line feed and carriage return, which move the pen.
 void drawString(const std::string& text, float x, float y);
 
 // drawString() of the zero-terminated `text`, after making sure the glyph

@@ -11,7 +11,8 @@ packages=("$@")
   nettle-dev googletest libgtest-dev libbenchmark-dev libpng-dev
   xvfb xdotool x11-utils libx11-dev libxtst-dev imagemagick xdg-utils
   librsvg2-bin dpkg-dev lintian desktop-file-utils groff man-db file
-  clang libclang-rt-dev appstream fonts-dejavu-core
+  clang libclang-rt-dev appstream libfreetype-dev libfontconfig-dev
+  fonts-dejavu-core fonts-noto-cjk fonts-noto-color-emoji
 )
 
 missing=()

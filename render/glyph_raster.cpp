@@ -1,0 +1,442 @@
+#include "render/glyph_raster.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "render/system_fonts.h"
+#include "render/unicode_tables.h"
+
+namespace {
+
+// Where the atlas has its glyphs, in pixels of a cell on the screen,
+// heights counted up from the baseline, which lies 4 pixels above the
+// cell's bottom: capitals 24 tall, ink centred on column 17 and at most 26
+// wide. Square characters may use 30 of the 32 pixels either way.
+constexpr float kBaseline = 28.0f;  // rows from the cell's top
+constexpr float kCapHeight = 24.0f;
+constexpr float kAbove = 28.0f;     // room above the baseline
+constexpr float kBelow = 4.0f;      // and below it
+constexpr float kNarrowCentre = 17.0f;
+constexpr float kNarrowInk = 26.0f;
+constexpr float kWideInk = 30.0f;
+constexpr float kWidePixelsPerEm = 30.0f;
+
+struct OpenFace {
+  FontFace file;
+  FT_Face face = nullptr;
+  bool bold = false;
+  bool fixedColour = false;  // colour bitmaps in fixed sizes (CBDT, sbix)
+  double capUnits = 0;       // capital height in font units
+};
+
+struct Fonts {
+  FT_Library library = nullptr;
+  bool tried = false;
+  std::vector<OpenFace> faces;
+  std::unordered_map<uint64_t, int> chosen;  // code point (+ emoji) -> faces index, -1: none
+};
+
+Fonts& fonts() {
+  static Fonts f;
+  if (!f.tried) {
+    f.tried = true;
+    if (FT_Init_FreeType(&f.library) != 0) f.library = nullptr;
+  }
+  return f;
+}
+
+// Fonts stay open for the run; a system with more files than this serves
+// the later characters with the placeholder.
+constexpr std::size_t kMaxFaces = 64;
+// Remembered choices; past this many they are asked again.
+constexpr std::size_t kMaxChoices = 1 << 16;
+
+int openFace(const FontFace& file) {
+  Fonts& f = fonts();
+  for (std::size_t i = 0; i < f.faces.size(); ++i)
+    if (f.faces[i].file.path == file.path && f.faces[i].file.index == file.index) return static_cast<int>(i);
+  if (f.library == nullptr || f.faces.size() >= kMaxFaces) return -1;
+  OpenFace open;
+  open.file = file;
+  if (FT_New_Face(f.library, file.path.c_str(), file.index, &open.face) != 0) return -1;
+  FT_Face face = open.face;
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  open.bold = (face->style_flags & FT_STYLE_FLAG_BOLD) != 0 || (os2 != nullptr && os2->usWeightClass >= 600);
+  open.fixedColour = FT_HAS_COLOR(face) && FT_HAS_FIXED_SIZES(face) && !FT_IS_SCALABLE(face);
+  if (!FT_IS_SCALABLE(face) && !open.fixedColour) {
+    FT_Done_Face(face);
+    return -1;
+  }
+  if (os2 != nullptr && os2->version >= 2 && os2->sCapHeight > 0) open.capUnits = os2->sCapHeight;
+  if (open.capUnits <= 0 && FT_IS_SCALABLE(face) && FT_Load_Char(face, 'H', FT_LOAD_NO_SCALE) == 0 &&
+      face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
+    FT_BBox box;
+    FT_Outline_Get_CBox(&face->glyph->outline, &box);
+    open.capUnits = static_cast<double>(box.yMax);
+  }
+  if (open.capUnits <= 0) open.capUnits = 0.72 * face->units_per_EM;
+  f.faces.push_back(std::move(open));
+  return static_cast<int>(f.faces.size() - 1);
+}
+
+// The face that draws `c`, -1 for none.
+int faceFor(char32_t c, bool emoji) {
+  Fonts& f = fonts();
+  const uint64_t key = static_cast<uint64_t>(c) | (emoji ? (uint64_t{1} << 32) : 0);
+  const auto known = f.chosen.find(key);
+  if (known != f.chosen.end()) return known->second;
+  int index = -1;
+  FontFace file;
+  if (f.library != nullptr && systemFaceFor(c, emoji, file)) {
+    index = openFace(file);
+    if (index >= 0 && FT_Get_Char_Index(f.faces[static_cast<std::size_t>(index)].face, c) == 0) index = -1;
+  }
+  if (f.chosen.size() >= kMaxChoices) f.chosen.clear();
+  f.chosen.emplace(key, index);
+  return index;
+}
+
+// One rendered glyph: premultiplied RGBA floats, rows top first; `left`
+// and `top` place its top-left corner from the pen on the baseline.
+struct Piece {
+  int width = 0, rows = 0;
+  int left = 0, top = 0;
+  std::vector<float> rgba;
+  int inkLeft = 0, inkRight = -1, inkTop = 0, inkBottom = -1;  // within the bitmap, inclusive
+
+  bool inked() const { return inkRight >= inkLeft; }
+  float centreX() const { return left + (inkLeft + inkRight + 1) * 0.5f; }
+  int heightTop() const { return top - inkTop; }           // above the baseline
+  int heightBottom() const { return top - inkBottom - 1; }
+};
+
+bool renderPiece(const OpenFace& open, char32_t c, float pixelsPerEm, Piece& piece) {
+  FT_Face face = open.face;
+  const FT_UInt index = FT_Get_Char_Index(face, c);
+  if (index == 0) return false;
+  if (open.fixedColour) {
+    // The smallest strike at least a cell high, else the largest.
+    int best = 0;
+    for (int i = 0; i < face->num_fixed_sizes; ++i) {
+      const int h = face->available_sizes[i].height, bh = face->available_sizes[best].height;
+      if ((h >= kCellPixels && (bh < kCellPixels || h < bh)) || (bh < kCellPixels && h > bh)) best = i;
+    }
+    if (FT_Select_Size(face, best) != 0 || FT_Load_Glyph(face, index, FT_LOAD_COLOR) != 0) return false;
+  } else {
+    if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(pixelsPerEm * 64)), 72, 72) != 0 ||
+        FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP | (FT_HAS_COLOR(face) ? FT_LOAD_COLOR : 0)) != 0)
+      return false;
+    // A regular face made as bold as the atlas's letters.
+    if (!open.bold && face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
+      const FT_Pos strength = static_cast<FT_Pos>(std::lround(pixelsPerEm * 64 / 24));
+      FT_Outline_EmboldenXY(&face->glyph->outline, strength, strength);
+    }
+  }
+  FT_GlyphSlot slot = face->glyph;
+  if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return false;
+  const FT_Bitmap& bm = slot->bitmap;
+  piece.width = static_cast<int>(bm.width);
+  piece.rows = static_cast<int>(bm.rows);
+  piece.left = slot->bitmap_left;
+  piece.top = slot->bitmap_top;
+  piece.rgba.assign(static_cast<std::size_t>(piece.width) * piece.rows * 4, 0.0f);
+  piece.inkLeft = piece.width;
+  piece.inkTop = piece.rows;
+  for (int y = 0; y < piece.rows; ++y) {
+    const unsigned char* row = bm.buffer + static_cast<std::ptrdiff_t>(y) * bm.pitch;
+    for (int x = 0; x < piece.width; ++x) {
+      float* p = &piece.rgba[(static_cast<std::size_t>(y) * piece.width + x) * 4];
+      switch (bm.pixel_mode) {
+        case FT_PIXEL_MODE_GRAY: p[0] = p[1] = p[2] = p[3] = row[x] / 255.0f; break;
+        case FT_PIXEL_MODE_MONO: p[0] = p[1] = p[2] = p[3] = (row[x / 8] >> (7 - x % 8)) & 1 ? 1.0f : 0.0f; break;
+        case FT_PIXEL_MODE_BGRA:
+          p[0] = row[4 * x + 2] / 255.0f;
+          p[1] = row[4 * x + 1] / 255.0f;
+          p[2] = row[4 * x + 0] / 255.0f;
+          p[3] = row[4 * x + 3] / 255.0f;
+          break;
+        default: return false;
+      }
+      if (p[3] > 1.0f / 255) {
+        piece.inkLeft = std::min(piece.inkLeft, x);
+        piece.inkRight = std::max(piece.inkRight, x);
+        piece.inkTop = std::min(piece.inkTop, y);
+        piece.inkBottom = std::max(piece.inkBottom, y);
+      }
+    }
+  }
+  return true;
+}
+
+// The pieces of one cell laid together: premultiplied RGBA, rows top
+// first, the baseline under row `baselineRow` - 1.
+struct Canvas {
+  int width = 0, rows = 0;
+  int baselineRow = 0;
+  std::vector<float> rgba;
+  int inkLeft = 0, inkRight = -1, inkTop = 0, inkBottom = -1;
+
+  float at(int x, int y, int channel) const {
+    if (x < 0 || y < 0 || x >= width || y >= rows) return 0.0f;
+    return rgba[(static_cast<std::size_t>(y) * width + x) * 4 + channel];
+  }
+};
+
+Canvas layTogether(const std::vector<std::pair<Piece, std::pair<int, int>>>& pieces) {
+  int minX = 0, maxX = 0, maxTop = 0, minBottom = 0;
+  bool first = true;
+  for (const auto& [p, offset] : pieces) {
+    const int x0 = p.left + offset.first, x1 = x0 + p.width;
+    const int top = p.top + offset.second, bottom = top - p.rows;
+    if (first) {
+      minX = x0, maxX = x1, maxTop = top, minBottom = bottom;
+      first = false;
+    } else {
+      minX = std::min(minX, x0), maxX = std::max(maxX, x1);
+      maxTop = std::max(maxTop, top), minBottom = std::min(minBottom, bottom);
+    }
+  }
+  Canvas c;
+  c.width = maxX - minX;
+  c.rows = maxTop - minBottom;
+  c.baselineRow = maxTop;
+  c.rgba.assign(static_cast<std::size_t>(c.width) * c.rows * 4, 0.0f);
+  for (const auto& [p, offset] : pieces) {
+    const int x0 = p.left + offset.first - minX, y0 = maxTop - (p.top + offset.second);
+    for (int y = 0; y < p.rows; ++y)
+      for (int x = 0; x < p.width; ++x) {
+        const float* s = &p.rgba[(static_cast<std::size_t>(y) * p.width + x) * 4];
+        float* d = &c.rgba[(static_cast<std::size_t>(y0 + y) * c.width + x0 + x) * 4];
+        for (int k = 0; k < 4; ++k) d[k] = s[k] + d[k] * (1.0f - s[3]);
+      }
+  }
+  c.inkLeft = c.width;
+  c.inkTop = c.rows;
+  for (int y = 0; y < c.rows; ++y)
+    for (int x = 0; x < c.width; ++x)
+      if (c.at(x, y, 3) > 1.0f / 255) {
+        c.inkLeft = std::min(c.inkLeft, x);
+        c.inkRight = std::max(c.inkRight, x);
+        c.inkTop = std::min(c.inkTop, y);
+        c.inkBottom = std::max(c.inkBottom, y);
+      }
+  return c;
+}
+
+// Which source positions (canvas pixels, continuous) one axis of the cell
+// samples: cell pixel i covers source [map(i), map(i + 1)).
+struct AxisMap {
+  enum class Kind { shift, scale, squeeze } kind = Kind::shift;
+  float offset = 0;                       // shift: source = cell - offset
+  float scale = 1, cellCentre = 0, sourceCentre = 0;  // scale
+  // squeeze (rows only): heights above the baseline beyond the cap line
+  // and below the baseline pressed into the cell's room.
+  float baselineRow = 0, inkTopHeight = 0, inkBottomHeight = 0;
+
+  float operator()(float cell) const {
+    switch (kind) {
+      case Kind::shift: return cell - offset;
+      case Kind::scale: return sourceCentre + (cell - cellCentre) / scale;
+      case Kind::squeeze: {
+        const float height = kBaseline - cell;
+        float source = height;
+        if (height > kCapHeight && inkTopHeight > kAbove)
+          source = kCapHeight + (height - kCapHeight) * (inkTopHeight - kCapHeight) / (kAbove - kCapHeight);
+        else if (height < 0 && inkBottomHeight < -kBelow)
+          source = height * (-inkBottomHeight / kBelow);
+        return baselineRow - source;
+      }
+    }
+    return cell;
+  }
+};
+
+// Box-filter weights of each cell pixel along one axis.
+std::vector<std::vector<std::pair<int, float>>> weights(const AxisMap& map) {
+  std::vector<std::vector<std::pair<int, float>>> w(kCellPixels);
+  for (int i = 0; i < kCellPixels; ++i) {
+    const float a = map(static_cast<float>(i)), b = map(static_cast<float>(i + 1));
+    if (b - a < 1e-4f) {
+      w[i].push_back({static_cast<int>(std::floor(a)), 1.0f});
+      continue;
+    }
+    for (int s = static_cast<int>(std::floor(a)); s < b; ++s) {
+      const float cover = std::min(b, s + 1.0f) - std::max(a, static_cast<float>(s));
+      if (cover > 0) w[i].push_back({s, cover / (b - a)});
+    }
+  }
+  return w;
+}
+
+void resample(const Canvas& c, const AxisMap& columns, const AxisMap& rows, unsigned char* rgba) {
+  const auto wx = weights(columns), wy = weights(rows);
+  for (int y = 0; y < kCellPixels; ++y)
+    for (int x = 0; x < kCellPixels; ++x) {
+      float sum[4] = {0, 0, 0, 0};
+      for (const auto& [sy, fy] : wy[y])
+        for (const auto& [sx, fx] : wx[x])
+          for (int k = 0; k < 4; ++k) sum[k] += fx * fy * c.at(sx, sy, k);
+      unsigned char* out = rgba + (static_cast<std::size_t>(kCellPixels - 1 - y) * kCellPixels + x) * 4;
+      const float a = std::clamp(sum[3], 0.0f, 1.0f);
+      for (int k = 0; k < 3; ++k)
+        out[k] = a > 0 ? static_cast<unsigned char>(std::lround(std::clamp(sum[k] / a, 0.0f, 1.0f) * 255)) : 0;
+      out[3] = static_cast<unsigned char>(std::lround(a * 255));
+    }
+}
+
+// The cell pixels that show the ink of `c`: on the atlas's baseline and
+// capital height for letters, with what reaches above or below the cell
+// pressed into it; square characters and colour pictures scaled to fit.
+void fitIntoCell(const Canvas& c, bool square, bool picture, unsigned char* rgba) {
+  const float inkWidth = static_cast<float>(c.inkRight - c.inkLeft + 1);
+  const float inkCentreX = (c.inkLeft + c.inkRight + 1) * 0.5f;
+  const float top = static_cast<float>(c.baselineRow - c.inkTop);          // heights
+  const float bottom = static_cast<float>(c.baselineRow - c.inkBottom - 1);
+  AxisMap columns, rows;
+  if (!square && !picture) {
+    const float scale = std::min(1.0f, kNarrowInk / inkWidth);
+    if (scale < 1.0f) {
+      columns.kind = AxisMap::Kind::scale;
+      columns.scale = scale;
+      columns.cellCentre = kNarrowCentre;
+      columns.sourceCentre = inkCentreX;
+    } else {
+      columns.offset = std::round(kNarrowCentre - inkCentreX);
+    }
+    rows.kind = AxisMap::Kind::squeeze;
+    rows.baselineRow = static_cast<float>(c.baselineRow);
+    rows.inkTopHeight = top;
+    rows.inkBottomHeight = bottom;
+    resample(c, columns, rows, rgba);
+    return;
+  }
+  const float inkHeight = top - bottom;
+  float scale = std::min(kWideInk / inkWidth, kWideInk / inkHeight);
+  if (!picture) scale = std::min(scale, 1.0f);
+  columns.kind = rows.kind = AxisMap::Kind::scale;
+  columns.scale = rows.scale = scale;
+  columns.cellCentre = kCellPixels * 0.5f;
+  columns.sourceCentre = inkCentreX;
+  // A square character keeps the baseline when it fits above and below it.
+  float fit = std::min(1.0f, kWideInk / inkWidth);
+  if (top > 0) fit = std::min(fit, kAbove / top);
+  if (bottom < 0) fit = std::min(fit, kBelow / -bottom);
+  if (!picture && fit >= 0.8f * std::min(1.0f, kWideInk / inkWidth)) {
+    columns.scale = rows.scale = fit;
+    rows.cellCentre = kBaseline;
+    rows.sourceCentre = static_cast<float>(c.baselineRow);
+  } else {
+    rows.cellCentre = kCellPixels * 0.5f;
+    rows.sourceCentre = (c.inkTop + c.inkBottom + 1) * 0.5f;
+  }
+  if (columns.scale == 1.0f) {
+    columns.kind = AxisMap::Kind::shift;
+    columns.offset = std::round(columns.cellCentre - inkCentreX);
+    if (rows.cellCentre == kBaseline) {
+      rows.kind = AxisMap::Kind::shift;
+      rows.offset = kBaseline - static_cast<float>(c.baselineRow);
+    }
+  }
+  resample(c, columns, rows, rgba);
+}
+
+// The code point's hexadecimal digits (4 to 6) in two rows inside a box,
+// dashed for a character that is invisible by nature.
+void drawHexBox(char32_t c, bool dashed, unsigned char* rgba) {
+  static const char* const kDigits[16] = {
+      "111101101101111", "010110010010111", "111001111100111", "111001111001111",
+      "101101111001001", "111100111001111", "111100111101111", "111001001001001",
+      "111101111101111", "111101111001111", "111101111101101", "110101110101110",
+      "111100100100111", "110101101101110", "111100111100111", "111100111100100"};
+  std::memset(rgba, 0, kCellPixels * kCellPixels * 4);
+  const auto ink = [&](int x, int yFromTop) {
+    unsigned char* p = rgba + (static_cast<std::size_t>(kCellPixels - 1 - yFromTop) * kCellPixels + x) * 4;
+    p[0] = p[1] = p[2] = p[3] = 255;
+  };
+  for (int i = 1; i <= 30; ++i)
+    for (int t = 0; t < 2; ++t) {
+      if (dashed && (i - 1) % 6 >= 4) continue;
+      ink(i, 1 + t), ink(i, 29 + t), ink(1 + t, i), ink(29 + t, i);
+    }
+  int digits[6];
+  int n = 0;
+  for (char32_t v = c; v != 0 || n < 4; v >>= 4) digits[n++] = static_cast<int>(v & 0xF);
+  const int perRow = n <= 4 ? 2 : 3;
+  const int shown = 2 * perRow;  // 5 digits get a leading zero
+  for (; n < shown; ++n) digits[n] = 0;
+  const int left = perRow == 2 ? 9 : 5;
+  for (int k = 0; k < shown; ++k) {
+    const char* pattern = kDigits[digits[shown - 1 - k]];
+    const int x0 = left + (k % perRow) * 8, y0 = 5 + (k / perRow) * 12;
+    for (int dy = 0; dy < 5; ++dy)
+      for (int dx = 0; dx < 3; ++dx)
+        if (pattern[dy * 3 + dx] == '1')
+          for (int py = 0; py < 2; ++py)
+            for (int px = 0; px < 2; ++px) ink(x0 + 2 * dx + px, y0 + 2 * dy + py);
+  }
+}
+
+}  // namespace
+
+void rasteriseCell(const TextCell& cell, unsigned char* rgba) {
+  std::memset(rgba, 0, kCellPixels * kCellPixels * 4);
+  if (cell.text.empty()) return;
+  const char32_t base = cell.text[0];
+  if (cell.kind != TextCell::Kind::glyph) {
+    drawHexBox(base, true, rgba);
+    return;
+  }
+  const int baseFace = faceFor(base, cell.emoji);
+  if (baseFace < 0) {
+    drawHexBox(base, false, rgba);
+    return;
+  }
+  Fonts& f = fonts();
+  const OpenFace& open = f.faces[static_cast<std::size_t>(baseFace)];
+  const bool square = isWide(base);
+  const float pixelsPerEm =
+      square ? kWidePixelsPerEm : static_cast<float>(kCapHeight * open.face->units_per_EM / open.capUnits);
+  std::vector<std::pair<Piece, std::pair<int, int>>> pieces(1);
+  if (!renderPiece(open, base, pixelsPerEm, pieces[0].first)) {
+    drawHexBox(base, false, rgba);
+    return;
+  }
+  const bool picture = open.fixedColour;
+  // Marks over the character, centred on its ink and moved clear of what
+  // is there already when they would run into it; nothing else is shaped.
+  const Piece& b = pieces[0].first;
+  float centre = b.inked() ? b.centreX() : 0.0f;
+  int top = b.inked() ? b.heightTop() : 0, bottom = b.inked() ? b.heightBottom() : 0;
+  for (std::size_t i = 1; i < cell.text.size(); ++i) {
+    const char32_t mark = cell.text[i];
+    int markFace = FT_Get_Char_Index(open.face, mark) != 0 && !picture ? baseFace : faceFor(mark, false);
+    Piece p;
+    if (markFace < 0) continue;
+    const OpenFace& mf = f.faces[static_cast<std::size_t>(markFace)];
+    if (mf.fixedColour || !renderPiece(mf, mark, pixelsPerEm, p) || !p.inked()) continue;
+    const int dx = static_cast<int>(std::lround(centre - p.centreX()));
+    int dy = 0;
+    const float cap = kCapHeight;
+    if (p.heightBottom() >= 0.4f * cap && p.heightBottom() < top + 2) dy = top + 2 - p.heightBottom();
+    else if (p.heightTop() <= 0.1f * cap && p.heightTop() > bottom - 2) dy = bottom - 2 - p.heightTop();
+    top = std::max(top, p.heightTop() + dy);
+    bottom = std::min(bottom, p.heightBottom() + dy);
+    pieces.push_back({std::move(p), {dx, dy}});
+  }
+  const Canvas canvas = layTogether(pieces);
+  if (canvas.inkRight < canvas.inkLeft) {
+    drawHexBox(base, true, rgba);  // a glyph with no ink would pass for a blank
+    return;
+  }
+  fitIntoCell(canvas, square, picture, rgba);
+}

@@ -1,0 +1,82 @@
+#include "render/name_text.h"
+
+#include <GL/glew.h>
+
+#include <cstddef>
+#include <vector>
+
+#include "render/glyph_cache.h"
+#include "render/text.h"
+#include "render/text_cells.h"
+
+namespace {
+
+// One cell's strip, as drawString() sends it.
+void sendCell(const GlyphEntry& e, float column) {
+  const float x0 = column * 32.0f;
+  const float x1 = (column + 1.0f) * 32.0f;
+  glBegin(GL_TRIANGLE_STRIP);
+  glNormal3f(0.0f, 0.0f, 1.0f);
+  glTexCoord2fv(e.bottomRight);
+  glVertex3f(x1, 0.0f, 0.0f);
+  glTexCoord2fv(e.topRight);
+  glVertex3f(x1, 32.0f, 0.0f);
+  glTexCoord2fv(e.bottomLeft);
+  glVertex3f(x0, 0.0f, 0.0f);
+  glTexCoord2fv(e.topLeft);
+  glVertex3f(x0, 32.0f, 0.0f);
+  glEnd();
+}
+
+struct Layout {
+  std::vector<TextCell> cells;
+  std::vector<GlyphEntry> cached;  // per cell; used for the other kinds
+  bool anyCached = false;
+};
+
+// One copy of the laid-out text at (x, y) in the current colour: the atlas
+// cells, then the cached ones.
+void drawCopy(const Layout& layout, float x, float y) {
+  if (!glyphTableBuilt) buildGlyphTable();
+  bindFontTexture(fontImage);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glTranslatef(x, y, 0.0f);
+  for (std::size_t i = 0; i < layout.cached.size(); ++i)
+    if (layout.cells[i].kind == TextCell::Kind::atlas)
+      sendCell(glyphTable[layout.cells[i].byte], static_cast<float>(i));
+  if (layout.anyCached) {
+    bindGlyphCache();
+    for (std::size_t i = 0; i < layout.cached.size(); ++i)
+      if (layout.cells[i].kind != TextCell::Kind::atlas) sendCell(layout.cached[i], static_cast<float>(i));
+  }
+  glPopMatrix();
+}
+
+}  // namespace
+
+void drawName(std::string_view text, float red, float green, float blue, float x, float y, float offset,
+              float right) {
+  static Layout layout;
+  splitIntoCells(text, layout.cells);
+  // Cells from `right` on cannot show, nor can their shadows.
+  std::size_t shown = layout.cells.size();
+  for (std::size_t i = 0; i < layout.cells.size(); ++i)
+    if (x + 32.0f * static_cast<float>(i) >= right) {
+      shown = i;
+      break;
+    }
+  layout.cells.resize(shown);
+  layout.cached.assign(shown, GlyphEntry{});
+  layout.anyCached = false;
+  for (std::size_t i = 0; i < shown; ++i)
+    if (layout.cells[i].kind != TextCell::Kind::atlas) {
+      layout.cached[i] = glyphCacheEntry(layout.cells[i]);
+      layout.anyCached = true;
+    }
+  glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+  drawCopy(layout, x + offset, y + offset);
+  glColor4f(red, green, blue, 1.0f);
+  drawCopy(layout, x, y);
+  if (layout.anyCached) bindFontTexture(fontImage);
+}

@@ -1,0 +1,39 @@
+// How a name is cut into the cells of the fixed pitch: one cell per
+// character of its UTF-8 text, the atlas cell of each ASCII byte and of
+// each byte that is not part of a well-formed sequence.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One cell of a name.
+struct TextCell {
+  enum class Kind : unsigned char {
+    atlas,      // `byte`'s cell of the built-in atlas, as the text module draws it
+    glyph,      // `text` drawn from the system's fonts
+    invisible,  // `text` (one code point) drawn as a visible mark
+  };
+  Kind kind = Kind::atlas;
+  unsigned char byte = 0;  // atlas only
+  bool emoji = false;      // glyph: the emoji font is asked first
+  std::u32string text;     // a character and the marks over it, composed (NFC)
+};
+
+// The well-formed UTF-8 sequence that starts at text[at] (at < length):
+// its length, 2 to 4, with its code point in `codePoint`. 0 for an ASCII
+// byte and for any byte that does not start a well-formed multi-byte
+// sequence: a continuation byte, an overlong form, a surrogate, a code
+// point above U+10FFFF or a sequence cut short.
+std::size_t decodeUtf8(const char* text, std::size_t length, std::size_t at, char32_t& codePoint);
+
+// Replaces `cells` by the cells of `text`, left to right in stored order.
+// A combining mark joins the cell of the character before it (a printable
+// one; at most kMaxCellCharacters code points in one cell, later marks
+// take cells of their own), and so do the conjoining Hangul vowels and
+// finals; U+FE0E and U+FE0F join a character that has a text and an emoji
+// form and choose it. Invisible characters take cells of their own.
+void splitIntoCells(std::string_view text, std::vector<TextCell>& cells);
+
+constexpr std::size_t kMaxCellCharacters = 8;
