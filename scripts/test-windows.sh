@@ -667,11 +667,105 @@ end_to_end_names() {
   [[ ! -e $app/planted-dll-ran ]] || fail "end to end names: the planted glu32.dll ran"
 }
 
+# ---- Names in any script, drawn ----
+# Names drawn through the program's window and read back from the screen.
+# The window's inside is at (gx, gy) and gh rows high; line i of the list
+# (".", "..", then the names in byte order; the selected line 2 on the
+# anchor line) has its top row at gy + gh - anchor - 32 + 32 (i - 2), and
+# cell k of a name starts at gx + 96 + 32 k, after the two prefix cells.
+# Only the red channel is compared: text is white or red and the
+# background and the shadow have no red, so a glyph's cell reads the same
+# on every line.
+cells_red() {
+  local shot=$1 line=$2 first=$3 count=$4
+  local top=$((gy + gh - (gh - 40) / 2 - 32 + 32 * (line - 2)))
+  convert "$shot" -crop "$((32 * count))x32+$((gx + 96 + 32 * first))+$top" +repage \
+    -channel R -separate gray:- 2>/dev/null | md5sum | cut -c1-32
+}
+
+cell_has_ink() {
+  local shot=$1 line=$2 cell=$3
+  local top=$((gy + gh - (gh - 40) / 2 - 32 + 32 * (line - 2)))
+  local most
+  most=$(convert "$shot" -crop "32x32+$((gx + 96 + 32 * cell))+$top" +repage -channel R -separate \
+    -format '%[fx:int(255*maxima)]' info: 2>/dev/null || echo 0)
+  ((most > 128))
+}
+
+# The rows of end_to_end_glyphs hold in screenshot $1; with $2 = report,
+# each one that does not is a failure.
+glyph_rows_hold() {
+  local shot=$1 report=${2:-} row line what held=0
+  import -window root "$shot" 2>/dev/null || return 1
+  local tail
+  tail=$(cells_red "$shot" 2 2 5)
+  for row in "${glyph_rows[@]}"; do
+    IFS='|' read -r line _ what <<<"$row"
+    if ! cell_has_ink "$shot" "$line" 1; then
+      held=1
+      [[ -n $report ]] && fail "names drawn: line $line ($what) has no ink in its cell ($shot)"
+    fi
+    if [[ $(cells_red "$shot" "$line" 2 5) != "$tail" ]]; then
+      held=1
+      [[ -n $report ]] && fail "names drawn: after $what on line $line, b.txt does not start one cell on ($shot)"
+    fi
+  done
+  if [[ $(cells_red "$shot" 8 1 1) != $(cells_red "$shot" 9 1 1) ]]; then
+    held=1
+    [[ -n $report ]] && fail "names drawn: e and a combining acute differ from é ($shot)"
+  fi
+  return $held
+}
+
+# Lines 3 to 9 hold one character under test in cell 1 and "b.txt" from
+# cell 2 on, as the reference line 2, "aXb.txt", does. After them, names
+# in several scripts, for the eye.
+end_to_end_glyphs() {
+  echo "== orchard-menu.exe: names in any script, drawn (wine)"
+  local root
+  root=$(mktemp -d "$repo/$build/e2e-glyphs.XXXXXX")
+  local dir=$root/names
+  mkdir -p "$dir"
+  local glyph_rows=(
+    "3|b日b.txt|a CJK character"
+    "4|c😀b.txt|an emoji"
+    "5|d$(printf '\U0010fffd')b.txt|a character no font has"
+    "6|fДb.txt|a Cyrillic letter"
+    "7|g$(printf '\u200b')b.txt|a zero-width space"
+    "8|he$(printf '\u0301')b.txt|e and a combining acute"
+    "9|i$(printf '\u00e9')b.txt|é"
+  )
+  local row name
+  : >"$dir/aXb.txt"
+  for row in "${glyph_rows[@]}"; do
+    IFS='|' read -r _ name _ <<<"$row"
+    : >"$dir/$name"
+  done
+  for name in 'école.txt' 'Ελληνικά.txt' 'Документы.odt' 'עברית.txt' 'العربية.txt' '日本語.txt' \
+              '资料.xlsx' '한국어.txt' '😀 party.txt'; do
+    : >"$dir/$name"
+  done
+  local pid wid
+  start_program "names drawn" "$repo/$build/app/orchard-menu.exe" "$(windows_path "$dir")" "$root" || return
+  local gx gy gh
+  read -r gx gy gh < <(xwininfo -id "$wid" |
+    awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } /Height:/ { h = $NF }
+         END { print x, y, h }')
+  # The glyphs may come in over more than one frame.
+  wait_for 60 glyph_rows_hold "$root/names.png" || glyph_rows_hold "$root/names.png" report
+  xdotool windowfocus "$wid" 2>/dev/null || true
+  wait_for 30 window_focused "$wid" || fail "names drawn: the window never got the focus"
+  xdotool key Escape
+  wait "$pid" || fail "names drawn: the program did not end cleanly"
+  echo "   screenshot: $root/names.png"
+}
+
 prepare_prefix
 install_test_fonts
 run_unit_suites
 end_to_end
 end_to_end_names
+end_to_end_glyphs
 check_installer
 timeout 60 wineserver -k 2>/dev/null || true
 
