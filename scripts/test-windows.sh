@@ -331,7 +331,8 @@ check_zip() {
   grep -q debug_ <<<"$sections" && fail "zip: the program is not stripped"
   local notice
   for notice in 'Pawel W. Olszta' 'The OpenGL Extension Wrangler Library' 'mingw-w64 project' \
-                'winpthreads' 'GCC RUNTIME LIBRARY EXCEPTION' 'Bitstream Vera'; do
+                'winpthreads' 'GCC RUNTIME LIBRARY EXCEPTION' 'Bitstream Vera' \
+                'The FreeType Project LICENSE' 'Jean-loup Gailly'; do
     grep -qF "$notice" "$dist/THIRD-PARTY-NOTICES.txt" || fail "zip: THIRD-PARTY-NOTICES.txt lacks [$notice]"
   done
   grep -q 'MIT' "$dist/LICENSE.txt" || fail "zip: LICENSE.txt is not the MIT licence"
