@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -49,6 +50,7 @@ struct FontCatalogue {
   std::vector<InstalledFace> faces;
   std::vector<size_t> textOrder;   // indices into faces, in asking order
   std::vector<size_t> emojiOrder;  // the emoji font, then textOrder
+  std::map<std::string, std::vector<std::string>> collectionNames;  // file -> "Family Style" per face
 };
 
 std::mutex catalogueLock;
@@ -241,32 +243,44 @@ void buildCatalogue(FontCatalogue& fonts) {
 }
 
 // The face of a collection that `name` names ("Family Style", or the
-// family alone for its regular face); 0 when none does.
-int faceIndexNamed(FT_Library library, const std::string& path, const std::wstring& name) {
-  const std::string wanted = zub::wide::toUtf8(name);
-  FT_Face face;
-  if (FT_New_Face(library, path.c_str(), -1, &face) != 0) return 0;
-  const FT_Long count = face->num_faces;
-  FT_Done_Face(face);
-  for (FT_Long i = 0; i < count && count > 1; ++i) {
-    if (FT_New_Face(library, path.c_str(), i, &face) != 0) continue;
-    std::string full = face->family_name ? face->family_name : "";
-    const std::string style = face->style_name ? face->style_name : "";
-    FT_Done_Face(face);
-    if (!style.empty() && style != "Regular") full += " " + style;
-    if (full.size() == wanted.size() && _stricmp(full.c_str(), wanted.c_str()) == 0) return static_cast<int>(i);
+// family alone for its regular face); 0 when none does. Each collection's
+// face names are read once.
+int faceIndexNamed(FontCatalogue& fonts, const std::string& path, const std::wstring& name) {
+  auto [entry, added] = fonts.collectionNames.try_emplace(path);
+  std::vector<std::string>& names = entry->second;
+  if (added) {
+    FT_Face face;
+    FT_Long count = 0;
+    if (FT_New_Face(fonts.library, path.c_str(), -1, &face) == 0) {
+      count = face->num_faces;
+      FT_Done_Face(face);
+    }
+    for (FT_Long i = 0; i < count && count > 1; ++i) {
+      std::string full;
+      if (FT_New_Face(fonts.library, path.c_str(), i, &face) == 0) {
+        full = face->family_name ? face->family_name : "";
+        const std::string style = face->style_name ? face->style_name : "";
+        if (!style.empty() && style != "Regular") full += " " + style;
+        FT_Done_Face(face);
+      }
+      names.push_back(full);
+    }
   }
+  const std::string wanted = zub::wide::toUtf8(name);
+  for (size_t i = 0; i < names.size(); ++i)
+    if (names[i].size() == wanted.size() && _stricmp(names[i].c_str(), wanted.c_str()) == 0)
+      return static_cast<int>(i);
   return 0;
 }
 
 // The characters `face` has a glyph for through its Unicode character map.
 // A face without one (symbol fonts), or without outlines (a colour bitmap
 // font this build cannot draw, a .fon raster font), has none.
-void readCoverage(FT_Library library, InstalledFace& installed) {
+void readCoverage(FontCatalogue& fonts, InstalledFace& installed) {
   installed.read = true;
-  if (installed.index < 0) installed.index = faceIndexNamed(library, installed.path, installed.name);
+  if (installed.index < 0) installed.index = faceIndexNamed(fonts, installed.path, installed.name);
   FT_Face face;
-  if (FT_New_Face(library, installed.path.c_str(), installed.index, &face) != 0) return;
+  if (FT_New_Face(fonts.library, installed.path.c_str(), installed.index, &face) != 0) return;
   if (face->charmap != nullptr && face->charmap->encoding == FT_ENCODING_UNICODE && FT_IS_SCALABLE(face)) {
     FT_UInt glyph = 0;
     for (FT_ULong c = FT_Get_First_Char(face, &glyph); glyph != 0; c = FT_Get_Next_Char(face, c, &glyph)) {
@@ -294,7 +308,7 @@ bool systemFaceFor(char32_t codePoint, bool emoji, FontFace& face) {
   if (catalogue.library == nullptr) return false;
   for (const size_t i : emoji ? catalogue.emojiOrder : catalogue.textOrder) {
     InstalledFace& installed = catalogue.faces[i];
-    if (!installed.read) readCoverage(catalogue.library, installed);
+    if (!installed.read) readCoverage(catalogue, installed);
     if (!covers(installed, codePoint)) continue;
     face.path = installed.path;
     face.index = installed.index;
