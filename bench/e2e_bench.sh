@@ -6,10 +6,15 @@
 #
 #   bench/e2e_bench.sh [-b BUILD_DIR] [-d DATA_DIR] [-r ROUNDS] [-t TOGGLES]
 #                      [-s "1000 10000 100000 1000000"] [-p LABEL=PROGRAM]...
+#                      [-c]
 #
 # Without -p it measures the program of BUILD_DIR (built first). Each -p
 # adds a program under a label; several are run in turn within each round,
 # so that their ratios come from one run on the same load.
+#
+# With -c each round also runs every program on folders of names of CJK
+# ideographs (cjk-entries-N), every character drawn from the system's
+# fonts; their rows carry the label "cjk".
 #
 # Runs on a private Xvfb. Directories are made once in DATA_DIR (default
 # $ORCHARD_BENCHDATA, else $TMPDIR/orchard-e2e-data) and reused. Sizes are
@@ -25,7 +30,8 @@ rounds=5
 toggles=6
 sizes="1000 10000 100000 1000000"
 programs=()
-while getopts "b:d:r:t:s:p:" opt; do
+kinds=entries
+while getopts "b:d:r:t:s:p:c" opt; do
   case $opt in
     b) build=$OPTARG ;;
     d) data=$OPTARG ;;
@@ -33,7 +39,8 @@ while getopts "b:d:r:t:s:p:" opt; do
     t) toggles=$OPTARG ;;
     s) sizes=$OPTARG ;;
     p) programs+=("$OPTARG") ;;
-    *) sed -n '2,19p' "$0" >&2; exit 2 ;;
+    c) kinds="entries cjk-entries" ;;
+    *) sed -n '2,23p' "$0" >&2; exit 2 ;;
   esac
 done
 
@@ -49,12 +56,16 @@ probe=$(realpath "$build/bench/e2e_probe")
 mkdir -p "$data"
 data=$(realpath "$data")
 for n in $sizes; do
-  if [[ ! -f "$data/entries-$n.done" ]]; then
-    echo "making $data/entries-$n" >&2
-    rm -rf "$data/entries-$n"
-    "$probe" make-dir "$data/entries-$n" "$n"
-    touch "$data/entries-$n.done"
-  fi
+  for kind in $kinds; do
+    if [[ ! -f "$data/$kind-$n.done" ]]; then
+      echo "making $data/$kind-$n" >&2
+      rm -rf "$data/$kind-$n"
+      names=()
+      [[ $kind == cjk-entries ]] && names=(cjk)
+      "$probe" make-dir "$data/$kind-$n" "$n" "${names[@]}"
+      touch "$data/$kind-$n.done"
+    fi
+  done
 done
 
 source scripts/xvfb.sh
@@ -78,21 +89,25 @@ record() {
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for ((round = 0; round <= rounds; ++round)); do
   for n in $sizes; do
-    dir="$data/entries-$n"
-    if ((round > 0)); then
-      "$probe" ls "$dir" | record "$n"
-      "$probe" reference "$dir" | record "$n"
-    fi
-    for entry in "${programs[@]}"; do
-      label=${entry%%=*}
-      program=${entry#*=}
-      # Each program keeps marks files of its own.
-      mkdir -p -m 700 "$home/$label"
-      if ((round == 0)); then
-        "$probe" run "$program" "$dir" "$home/$label" 1 >/dev/null
-      else
-        "$probe" run "$program" "$dir" "$home/$label" "$toggles" | record "$n" "$label"
+    for kind in $kinds; do
+      dir="$data/$kind-$n"
+      cjk=""
+      [[ $kind == cjk-entries ]] && cjk=cjk
+      if ((round > 0)); then
+        "$probe" ls "$dir" | record "$n" "$cjk"
+        "$probe" reference "$dir" | record "$n" "$cjk"
       fi
+      for entry in "${programs[@]}"; do
+        label=${entry%%=*}
+        program=${entry#*=}
+        # Each program keeps marks files of its own.
+        mkdir -p -m 700 "$home/$label"
+        if ((round == 0)); then
+          "$probe" run "$program" "$dir" "$home/$label" 1 >/dev/null
+        else
+          "$probe" run "$program" "$dir" "$home/$label" "$toggles" | record "$n" "$cjk${cjk:+${label:+-}}$label"
+        fi
+      done
     done
   done
 done

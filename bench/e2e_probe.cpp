@@ -1,9 +1,10 @@
 // The measuring half of bench/e2e_bench.sh: what a user waits for, taken
 // from outside the real program on an X display of the script's own.
 //
-//   e2e_probe make-dir DIR COUNT
+//   e2e_probe make-dir DIR COUNT [cjk]
 //       fills the new directory DIR with COUNT entries, one in ten a
-//       subdirectory, names of 12-20 mixed-case letters and a number.
+//       subdirectory, names of 12-20 mixed-case letters and a number; with
+//       cjk, of 4-12 CJK ideographs (U+4E00 on) and a number.
 //   e2e_probe reference DIR
 //       the cheap pipeline any browser needs for DIR (readdir with d_type,
 //       directories first in folded order, MD5 per name, display lines);
@@ -72,7 +73,7 @@ void sleepMs(double ms) {
 
 // --- make-dir ---------------------------------------------------------
 
-int makeDir(const char* dir, long count) {
+int makeDir(const char* dir, long count, bool cjk) {
   if (mkdir(dir, 0755) != 0) {
     perror(dir);
     return 1;
@@ -83,8 +84,18 @@ int makeDir(const char* dir, long count) {
   std::string name;
   for (long i = 0; i < count; ++i) {
     name.clear();
-    const int length = 12 + static_cast<int>(random() % 9);
-    for (int c = 0; c < length; ++c) name += letters[random() % 52];
+    if (cjk) {
+      const int length = 4 + static_cast<int>(random() % 9);
+      for (int c = 0; c < length; ++c) {
+        const unsigned code = 0x4E00 + static_cast<unsigned>(random() % 20000);
+        name += static_cast<char>(0xE0 | (code >> 12));
+        name += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        name += static_cast<char>(0x80 | (code & 0x3F));
+      }
+    } else {
+      const int length = 12 + static_cast<int>(random() % 9);
+      for (int c = 0; c < length; ++c) name += letters[random() % 52];
+    }
     name += std::to_string(i);  // unique
     if (i % 10 == 0) {
       if (mkdirat(dirFd, name.c_str(), 0755) != 0) return 1;
@@ -378,7 +389,8 @@ int table(const char* file) {
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
-  if (command == "make-dir" && argc == 4) return makeDir(argv[2], atol(argv[3]));
+  if (command == "make-dir" && (argc == 4 || (argc == 5 && std::string(argv[4]) == "cjk")))
+    return makeDir(argv[2], atol(argv[3]), argc == 5);
   if (command == "reference" && argc == 3) return reference(argv[2]);
   if (command == "ls" && argc == 3) return runLs(argv[2]);
   if (command == "run" && argc == 6) return run(argv[2], argv[3], argv[4], atoi(argv[5]));

@@ -1,6 +1,9 @@
 // Frame time of the browser view: one drawBrowser() plus glFinish() into
 // the 1920 x 1080 window, at 100 and at 100,000 entries, and the path that
-// sends every line, at 100,000, for comparison. Needs an X display:
+// sends every line, at 100,000, for comparison; and a step down a list of
+// 3,000 ASCII or Chinese names, one frame per step, where every step
+// brings a line of characters not seen before onto the screen. Needs an X
+// display:
 //   source scripts/xvfb.sh; start_xvfb; build/bench/render_bench
 #include <GL/glew.h>
 #include <GL/freeglut.h>
@@ -13,6 +16,8 @@
 
 #include "render/browser_view.h"
 #include "render/browser_view_internal.h"
+#include "render/glyph_raster.h"
+#include "render/text_cells.h"
 
 namespace {
 
@@ -76,6 +81,84 @@ void BM_Frame(benchmark::State& state) {
 }
 BENCHMARK(BM_Frame)->Args({100, 0})->Args({100000, 0})->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Frame)->Args({100000, 1})->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void appendUtf8(std::string& s, char32_t c) {
+  s += static_cast<char>(0xE0 | (c >> 12));
+  s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  s += static_cast<char>(0x80 | (c & 0x3F));
+}
+
+// 3,000 names of 4 to 12 characters: ASCII letters, or CJK ideographs
+// drawn from the 20,000 of U+4E00 on, so that nearly every line brings
+// characters of its own.
+BrowserState namesToStep(bool chinese) {
+  BrowserState s;
+  s.currentDirectory = "/home/ada/names";
+  s.viewWidth = 1920;
+  s.viewHeight = 1080;
+  s.selection = 0;
+  std::mt19937 random(11);
+  for (int i = 0; i < 3000; ++i) {
+    std::string name;
+    const int length = 4 + static_cast<int>(random() % 9);
+    for (int c = 0; c < length; ++c) {
+      if (chinese)
+        appendUtf8(name, 0x4E00 + static_cast<char32_t>(random() % 20000));
+      else
+        name += static_cast<char>('a' + random() % 26);
+    }
+    name += ".txt";
+    s.entryNames.push_back(name);
+    s.displayLines.push_back("  " + name);
+  }
+  return s;
+}
+
+// One step: the selection moves down one line and the frame is drawn.
+// The first screen is drawn before the clock starts; 500 steps stay
+// inside the list, so every step shows a line never shown before.
+void BM_Step(benchmark::State& state) {
+  const bool chinese = state.range(0) != 0;
+  BrowserState s = namesToStep(chinese);
+  frame(s, false);
+  for (auto _ : state) {
+    ++s.selection;
+    frame(s, false);
+  }
+  state.SetLabel(chinese ? "Chinese names" : "ASCII names");
+}
+BENCHMARK(BM_Step)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(500);
+
+// The first character from the system's fonts in a process: the font
+// configuration read, the fonts sorted, the font opened. Meaningful only
+// as the first benchmark of its process:
+//   render_bench --benchmark_filter=BM_FirstCharacter
+void BM_FirstCharacter(benchmark::State& state) {
+  TextCell cell;
+  cell.kind = TextCell::Kind::glyph;
+  cell.text.assign(1, 0x65E5);
+  unsigned char rgba[kCellPixels * kCellPixels * 4];
+  for (auto _ : state) {
+    rasteriseCell(cell, rgba);
+    benchmark::DoNotOptimize(rgba);
+  }
+}
+BENCHMARK(BM_FirstCharacter)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// What a character costs on first sight, without the drawing: finding its
+// font and rasterising it, for ideographs never rasterised before.
+void BM_RasteriseIdeograph(benchmark::State& state) {
+  TextCell cell;
+  cell.kind = TextCell::Kind::glyph;
+  char32_t next = 0x6000;
+  unsigned char rgba[kCellPixels * kCellPixels * 4];
+  for (auto _ : state) {
+    cell.text.assign(1, next++);
+    rasteriseCell(cell, rgba);
+    benchmark::DoNotOptimize(rgba);
+  }
+}
+BENCHMARK(BM_RasteriseIdeograph)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
 }  // namespace
 

@@ -84,7 +84,11 @@ int openFace(const FontFace& file) {
     FT_Outline_Get_CBox(&face->glyph->outline, &box);
     open.capUnits = static_cast<double>(box.yMax);
   }
-  if (open.capUnits <= 0) open.capUnits = 0.72 * face->units_per_EM;
+  // A capital height far from the usual would size the glyphs absurdly
+  // (a font that claims 1 unit would ask for a bitmap thousands of pixels
+  // wide): such fonts get the usual one.
+  const double em = face->units_per_EM > 0 ? face->units_per_EM : 1000;
+  if (open.capUnits < 0.4 * em || open.capUnits > 1.2 * em) open.capUnits = 0.72 * em;
   f.faces.push_back(std::move(open));
   return static_cast<int>(f.faces.size() - 1);
 }

@@ -2,6 +2,8 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -58,18 +60,13 @@ void drawCopy(const Layout& layout, float x, float y) {
 void drawName(std::string_view text, float red, float green, float blue, float x, float y, float offset,
               float right) {
   static Layout layout;
-  splitIntoCells(text, layout.cells);
   // Cells from `right` on cannot show, nor can their shadows.
-  std::size_t shown = layout.cells.size();
-  for (std::size_t i = 0; i < layout.cells.size(); ++i)
-    if (x + 32.0f * static_cast<float>(i) >= right) {
-      shown = i;
-      break;
-    }
-  layout.cells.resize(shown);
-  layout.cached.assign(shown, GlyphEntry{});
+  const double room = std::ceil((static_cast<double>(right) - x) / 32.0);
+  const std::size_t shown = room > 0 ? static_cast<std::size_t>(std::min(room, 1e6)) : 0;
+  splitIntoCells(text, layout.cells, shown);
+  layout.cached.assign(layout.cells.size(), GlyphEntry{});
   layout.anyCached = false;
-  for (std::size_t i = 0; i < shown; ++i)
+  for (std::size_t i = 0; i < layout.cells.size(); ++i)
     if (layout.cells[i].kind != TextCell::Kind::atlas) {
       layout.cached[i] = glyphCacheEntry(layout.cells[i]);
       layout.anyCached = true;

@@ -4,7 +4,9 @@
 // set has the character draws it. That is the face fontconfig's own sort
 // with the character in the pattern's charset puts first, since coverage
 // ranks above family there; sorting once per kind and walking the list
-// saves a sort of every font per character.
+// saves a sort of every font per character. Bitmap fonts in a few small
+// sizes are passed over (glyphs are drawn at the cell's size, not
+// magnified), colour bitmap fonts such as the emoji font are not.
 #include <fontconfig/fontconfig.h>
 
 #include "render/system_fonts.h"
@@ -43,6 +45,10 @@ bool systemFaceFor(char32_t codePoint, bool emoji, FontFace& face) {
     if (FcPatternGetCharSet(font, FC_CHARSET, 0, &charset) != FcResultMatch ||
         !FcCharSetHasChar(charset, codePoint) || FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch)
       continue;
+    FcBool scalable = FcTrue, colour = FcFalse;
+    FcPatternGetBool(font, FC_SCALABLE, 0, &scalable);
+    FcPatternGetBool(font, FC_COLOR, 0, &colour);
+    if (!scalable && !colour) continue;
     int index = 0;
     if (FcPatternGetInteger(font, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
     face.path = reinterpret_cast<const char*>(file);

@@ -56,7 +56,7 @@ bool joins(const TextCell& cell, char32_t c) {
 
 }  // namespace
 
-void splitIntoCells(std::string_view text, std::vector<TextCell>& cells) {
+void splitIntoCells(std::string_view text, std::vector<TextCell>& cells, std::size_t maxCells) {
   cells.clear();
   // Whether the last cell took a variation selector already.
   bool varied = false;
@@ -64,6 +64,7 @@ void splitIntoCells(std::string_view text, std::vector<TextCell>& cells) {
     char32_t c = 0;
     const std::size_t n = decodeUtf8(text.data(), text.size(), i, c);
     if (n == 0) {
+      if (cells.size() >= maxCells) break;
       TextCell cell;
       cell.byte = static_cast<unsigned char>(text[i]);
       cells.push_back(std::move(cell));
@@ -87,6 +88,7 @@ void splitIntoCells(std::string_view text, std::vector<TextCell>& cells) {
       last->text.push_back(c);
       continue;
     }
+    if (cells.size() >= maxCells) break;
     TextCell cell;
     cell.kind = isInvisible(c) ? TextCell::Kind::invisible : TextCell::Kind::glyph;
     cell.emoji = isEmojiPresentation(c);

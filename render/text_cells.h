@@ -34,6 +34,9 @@ std::size_t decodeUtf8(const char* text, std::size_t length, std::size_t at, cha
 // take cells of their own), and so do the conjoining Hangul vowels and
 // finals; U+FE0E and U+FE0F join a character that has a text and an emoji
 // form and choose it. Invisible characters take cells of their own.
-void splitIntoCells(std::string_view text, std::vector<TextCell>& cells);
+// Stops before the cell after the first `maxCells`, so that only what can
+// show is looked at, however long the text.
+void splitIntoCells(std::string_view text, std::vector<TextCell>& cells,
+                    std::size_t maxCells = static_cast<std::size_t>(-1));
 
 constexpr std::size_t kMaxCellCharacters = 8;

@@ -69,6 +69,7 @@ TEST(TextCells, OneCellPerCharacterMarksJoinInvisiblesStandAlone) {
     const char* what;
     std::string text;
     std::string cells;
+    std::size_t maxCells = static_cast<std::size_t>(-1);
   };
   const Row rows[] = {
       {"ASCII and a broken sequence: atlas cells", "a\xE6\x97\n", "b97 b230 b151 b10"},
@@ -87,11 +88,12 @@ TEST(TextCells, OneCellPerCharacterMarksJoinInvisiblesStandAlone) {
       {"zero-width space, joiner, BOM, RLO, NBSP, C1", "\xE2\x80\x8B\xE2\x80\x8D\xEF\xBB\xBF\xE2\x80\xAE\xC2\xA0\xC2\x85",
        "i:8203 i:8205 i:65279 i:8238 i:160 i:133"},
       {"a mark after an invisible stands alone", "\xE2\x80\x8B\xCC\x81", "i:8203 g:769"},
+      {"no more than the cells that show", "abc\xCC\x81\xE6\x97\xA5", "b97 b98 g:263", 3},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     std::vector<TextCell> cells;
-    splitIntoCells(row.text, cells);
+    splitIntoCells(row.text, cells, row.maxCells);
     EXPECT_EQ(describe(cells), row.cells);
   }
 }
