@@ -1,12 +1,13 @@
-# freeglut and GLEW for a Windows build: static libraries that
+# freeglut, GLEW and FreeType for a Windows build: static libraries that
 # scripts/build-windows.sh builds from Debian's source packages into
 # ORCHARD_WIN_DEPS (a prefix with include/ and lib/). They are declared
 # here as the imported targets the rest of the build links, and the cache
-# variables are set so that find_package(GLUT) and find_package(GLEW) accept
-# them.
-set(ORCHARD_WIN_DEPS "" CACHE PATH "Prefix holding freeglut and GLEW built for Windows")
+# variables are set so that find_package(GLUT), find_package(GLEW) and
+# find_package(Freetype) accept them.
+set(ORCHARD_WIN_DEPS "" CACHE PATH "Prefix holding freeglut, GLEW and FreeType built for Windows")
 if(NOT EXISTS "${ORCHARD_WIN_DEPS}/lib/libfreeglut_static.a" OR
-   NOT EXISTS "${ORCHARD_WIN_DEPS}/lib/libglew32s.a")
+   NOT EXISTS "${ORCHARD_WIN_DEPS}/lib/libglew32s.a" OR
+   NOT EXISTS "${ORCHARD_WIN_DEPS}/lib/libfreetype.a")
   message(FATAL_ERROR "ORCHARD_WIN_DEPS must name the prefix that scripts/build-windows.sh fills")
 endif()
 
@@ -29,3 +30,12 @@ set(GLUT_glut_LIBRARY_RELEASE "${ORCHARD_WIN_DEPS}/lib/libfreeglut_static.a" CAC
 orchard_static_import(GLEW::GLEW libglew32s.a GLEW_STATIC opengl32)
 set(GLEW_INCLUDE_DIR "${ORCHARD_WIN_DEPS}/include" CACHE PATH "" FORCE)
 set(GLEW_SHARED_LIBRARY_RELEASE "${ORCHARD_WIN_DEPS}/lib/libglew32s.a" CACHE FILEPATH "" FORCE)
+
+# Built without zlib, bzip2, PNG, Brotli or HarfBuzz: it needs nothing else.
+add_library(Freetype::Freetype STATIC IMPORTED GLOBAL)
+set_target_properties(Freetype::Freetype PROPERTIES
+  IMPORTED_LOCATION "${ORCHARD_WIN_DEPS}/lib/libfreetype.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${ORCHARD_WIN_DEPS}/include/freetype2")
+set(FREETYPE_INCLUDE_DIR_ft2build "${ORCHARD_WIN_DEPS}/include/freetype2" CACHE PATH "" FORCE)
+set(FREETYPE_INCLUDE_DIR_freetype2 "${ORCHARD_WIN_DEPS}/include/freetype2" CACHE PATH "" FORCE)
+set(FREETYPE_LIBRARY_RELEASE "${ORCHARD_WIN_DEPS}/lib/libfreetype.a" CACHE FILEPATH "" FORCE)

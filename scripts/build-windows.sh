@@ -5,8 +5,8 @@
 # packaging/windows/orchard-menu.wxs), each holding the stripped program,
 # LICENSE.txt and THIRD-PARTY-NOTICES.txt.
 #
-# freeglut and GLEW are not packaged for mingw-w64, so they are built here
-# from Debian's own source packages, fetched through a private apt
+# freeglut, GLEW and FreeType are not packaged for mingw-w64, so they are
+# built here from Debian's own source packages, fetched through a private apt
 # configuration (its own sources list, lists and cache; the machine's apt
 # set-up is left alone), as static libraries into a cache folder outside
 # the source tree that later runs reuse:
@@ -52,7 +52,7 @@ fetch_sources() {
               -o Dir::State::lists="$apt/lists" -o Dir::Cache="$apt/cache"
               -o Dir::Cache::archives="$apt/archives" -o APT::Sandbox::User="$(id -un)")
   apt-get -qq "${opts[@]}" update
-  (cd "$cache/src" && apt-get -qq "${opts[@]}" source freeglut glew >/dev/null)
+  (cd "$cache/src" && apt-get -qq "${opts[@]}" source "$@" >/dev/null)
 }
 
 build_freeglut() {
@@ -81,10 +81,31 @@ build_glew() {
 
 if [[ ! -f $prefix/lib/libfreeglut_static.a || ! -f $prefix/lib/libglew32s.a ]]; then
   echo "Building freeglut and GLEW for Windows into $cache"
-  rm -rf "$cache/src" "$cache/build-freeglut" "$cache/build-glew"
-  fetch_sources
+  rm -rf "$cache"/src/freeglut[-_]* "$cache"/src/glew[-_]* "$cache/build-freeglut" "$cache/build-glew"
+  fetch_sources freeglut glew
   build_freeglut
   build_glew
+fi
+
+# FreeType draws the characters of names from the system's font files.
+# Only what TrueType, OpenType and COLR colour fonts need: no zlib, bzip2,
+# PNG (CBDT colour bitmaps), Brotli (WOFF2) or HarfBuzz.
+build_freetype() {
+  local src
+  src=$(ls -d "$cache"/src/freetype-*/ | head -n1)
+  cmake -S "$src" -B "$cache/build-freetype" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+    -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
+    -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON >/dev/null
+  cmake --build "$cache/build-freetype" -j"$jobs" >/dev/null
+  cmake --install "$cache/build-freetype" >/dev/null
+}
+
+if [[ ! -f $prefix/lib/libfreetype.a ]]; then
+  echo "Building FreeType for Windows into $cache"
+  rm -rf "$cache"/src/freetype[-_]* "$cache/build-freetype"
+  fetch_sources freetype
+  build_freetype
 fi
 
 # The font converter turns the committed atlas into source at build time;
@@ -117,7 +138,8 @@ rm -rf "$dist"
 mkdir -p "$dist"
 x86_64-w64-mingw32-strip -o "$dist/orchard-menu.exe" "$exe"
 tools/third_party_notices.sh "$dist/notices" windows \
-  "$(ls -d "$cache"/src/freeglut-*/ | head -n1)" "$(ls -d "$cache"/src/glew-*/ | head -n1)"
+  "$(ls -d "$cache"/src/freeglut-*/ | head -n1)" "$(ls -d "$cache"/src/glew-*/ | head -n1)" \
+  "$(ls -d "$cache"/src/freetype-*/ | head -n1)"
 sed 's/$/\r/' "$dist/notices" >"$dist/THIRD-PARTY-NOTICES.txt"
 sed 's/$/\r/' LICENSE >"$dist/LICENSE.txt"
 rm "$dist/notices"

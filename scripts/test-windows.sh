@@ -13,6 +13,8 @@ repo=$PWD
 build=${ORCHARD_WIN_BUILD:-build-windows-test}
 
 scripts/deps.sh xvfb xdotool x11-utils imagemagick icoutils unzip wixl
+# The fonts the prefix gets (install_test_fonts).
+scripts/deps.sh fonts-dejavu-core fonts-noto-cjk fonts-noto-color-emoji
 ORCHARD_WIN_TESTS=1 scripts/build-windows.sh "$build" >/dev/null
 
 if [[ -z ${DISPLAY:-} ]]; then
@@ -62,6 +64,33 @@ prepare_prefix() {
 # C:\ as the Windows programs see it, and the Windows form of a path below /.
 drive_c=$WINEPREFIX/drive_c
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# ---- Fonts ----
+# The fonts names are drawn with, put where Windows keeps installed fonts:
+# DejaVu Sans Bold and Noto Sans CJK Bold into the Fonts folder, listed
+# under HKLM by bare file name; Noto Color Emoji (colour bitmaps only,
+# which this build's FreeType cannot draw); and the user's own font, listed
+# under HKCU with its full path: DejaVu Sans under the name of the system's
+# emoji font, so that asking the emoji font first shows (it is not bold).
+# Wine lists the host's fonts too, by Z: paths.
+install_test_fonts() {
+  local fonts=$drive_c/windows/Fonts machine='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
+  local user_fonts user='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
+  user_fonts=$(ls -d "$drive_c"/users/*/AppData/Local | grep -v /Public/ | head -n1)/Microsoft/Windows/Fonts
+  mkdir -p "$fonts" "$user_fonts"
+  local row name file source
+  for row in "DejaVu Sans Bold|DejaVuSans-Bold.ttf|/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf" \
+             "Noto Sans CJK JP Bold & Noto Sans CJK KR Bold & Noto Sans CJK SC Bold|NotoSansCJK-Bold.ttc|/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc" \
+             "Noto Color Emoji|NotoColorEmoji.ttf|/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf"; do
+    IFS='|' read -r name file source <<<"$row"
+    [[ -s $source ]] || { echo "the font $source is missing" >&2; exit 1; }
+    ln -sf "$source" "$fonts/$file"
+    wine reg add "$machine" /v "$name (TrueType)" /d "$file" /f /reg:64 >/dev/null
+  done
+  cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$user_fonts/orchard-emoji.ttf"
+  local in_c=${user_fonts#"$drive_c"}
+  wine reg add "$user" /v "Segoe UI Emoji (TrueType)" /d "C:${in_c//\//\\}\\orchard-emoji.ttf" /f /reg:64 >/dev/null
+}
 
 run_unit_suites() {
   local suite
@@ -304,7 +333,8 @@ check_zip() {
   grep -q debug_ <<<"$sections" && fail "zip: the program is not stripped"
   local notice
   for notice in 'Pawel W. Olszta' 'The OpenGL Extension Wrangler Library' 'mingw-w64 project' \
-                'winpthreads' 'GCC RUNTIME LIBRARY EXCEPTION' 'Bitstream Vera'; do
+                'winpthreads' 'GCC RUNTIME LIBRARY EXCEPTION' 'Bitstream Vera' \
+                'The FreeType Project LICENSE' 'Jean-loup Gailly'; do
     grep -qF "$notice" "$dist/THIRD-PARTY-NOTICES.txt" || fail "zip: THIRD-PARTY-NOTICES.txt lacks [$notice]"
   done
   grep -q 'MIT' "$dist/LICENSE.txt" || fail "zip: LICENSE.txt is not the MIT licence"
@@ -644,10 +674,105 @@ end_to_end_names() {
   [[ ! -e $app/planted-dll-ran ]] || fail "end to end names: the planted glu32.dll ran"
 }
 
+# ---- Names in any script, drawn ----
+# Names drawn through the program's window and read back from the screen.
+# The window's inside is at (gx, gy) and gh rows high; line i of the list
+# (".", "..", then the names in byte order; the selected line 2 on the
+# anchor line) has its top row at gy + gh - anchor - 32 + 32 (i - 2), and
+# cell k of a name starts at gx + 96 + 32 k, after the two prefix cells.
+# Only the red channel is compared: text is white or red and the
+# background and the shadow have no red, so a glyph's cell reads the same
+# on every line.
+cells_red() {
+  local shot=$1 line=$2 first=$3 count=$4
+  local top=$((gy + gh - (gh - 40) / 2 - 32 + 32 * (line - 2)))
+  convert "$shot" -crop "$((32 * count))x32+$((gx + 96 + 32 * first))+$top" +repage \
+    -channel R -separate gray:- 2>/dev/null | md5sum | cut -c1-32
+}
+
+cell_has_ink() {
+  local shot=$1 line=$2 cell=$3
+  local top=$((gy + gh - (gh - 40) / 2 - 32 + 32 * (line - 2)))
+  local most
+  most=$(convert "$shot" -crop "32x32+$((gx + 96 + 32 * cell))+$top" +repage -channel R -separate \
+    -format '%[fx:int(255*maxima)]' info: 2>/dev/null || echo 0)
+  ((most > 128))
+}
+
+# The rows of end_to_end_glyphs hold in screenshot $1; with $2 = report,
+# each one that does not is a failure.
+glyph_rows_hold() {
+  local shot=$1 report=${2:-} row line what held=0
+  import -window root "$shot" 2>/dev/null || return 1
+  local tail
+  tail=$(cells_red "$shot" 2 2 5)
+  for row in "${glyph_rows[@]}"; do
+    IFS='|' read -r line _ what <<<"$row"
+    if ! cell_has_ink "$shot" "$line" 1; then
+      held=1
+      [[ -n $report ]] && fail "names drawn: line $line ($what) has no ink in its cell ($shot)"
+    fi
+    if [[ $(cells_red "$shot" "$line" 2 5) != "$tail" ]]; then
+      held=1
+      [[ -n $report ]] && fail "names drawn: after $what on line $line, b.txt does not start one cell on ($shot)"
+    fi
+  done
+  if [[ $(cells_red "$shot" 8 1 1) != $(cells_red "$shot" 9 1 1) ]]; then
+    held=1
+    [[ -n $report ]] && fail "names drawn: e and a combining acute differ from é ($shot)"
+  fi
+  return $held
+}
+
+# Lines 3 to 9 hold one character under test in cell 1 and "b.txt" from
+# cell 2 on, as the reference line 2, "aXb.txt", does. After them, names
+# in several scripts, for the eye.
+end_to_end_glyphs() {
+  echo "== orchard-menu.exe: names in any script, drawn (wine)"
+  local root
+  root=$(mktemp -d "$repo/$build/e2e-glyphs.XXXXXX")
+  local dir=$root/names
+  mkdir -p "$dir"
+  local glyph_rows=(
+    "3|b日b.txt|a CJK character"
+    "4|c😀b.txt|an emoji"
+    "5|d$(printf '\U0010fffd')b.txt|a character no font has"
+    "6|fДb.txt|a Cyrillic letter"
+    "7|g$(printf '\u200b')b.txt|a zero-width space"
+    "8|he$(printf '\u0301')b.txt|e and a combining acute"
+    "9|i$(printf '\u00e9')b.txt|é"
+  )
+  local row name
+  : >"$dir/aXb.txt"
+  for row in "${glyph_rows[@]}"; do
+    IFS='|' read -r _ name _ <<<"$row"
+    : >"$dir/$name"
+  done
+  for name in 'école.txt' 'Ελληνικά.txt' 'Документы.odt' 'עברית.txt' 'العربية.txt' '日本語.txt' \
+              '资料.xlsx' '한국어.txt' '😀 party.txt'; do
+    : >"$dir/$name"
+  done
+  local pid wid
+  start_program "names drawn" "$repo/$build/app/orchard-menu.exe" "$(windows_path "$dir")" "$root" || return
+  local gx gy gh
+  read -r gx gy gh < <(xwininfo -id "$wid" |
+    awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } /Height:/ { h = $NF }
+         END { print x, y, h }')
+  # The glyphs may come in over more than one frame.
+  wait_for 60 glyph_rows_hold "$root/names.png" || glyph_rows_hold "$root/names.png" report
+  xdotool windowfocus "$wid" 2>/dev/null || true
+  wait_for 30 window_focused "$wid" || fail "names drawn: the window never got the focus"
+  xdotool key Escape
+  wait "$pid" || fail "names drawn: the program did not end cleanly"
+  echo "   screenshot: $root/names.png"
+}
+
 prepare_prefix
+install_test_fonts
 run_unit_suites
 end_to_end
 end_to_end_names
+end_to_end_glyphs
 check_installer
 timeout 60 wineserver -k 2>/dev/null || true
 

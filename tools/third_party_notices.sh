@@ -5,16 +5,16 @@
 # so that the notices follow what was really linked in. A missing or empty
 # source stops the build: a package without its notices must not be made.
 #
-#   tools/third_party_notices.sh OUT windows FREEGLUT_SOURCE GLEW_SOURCE
-#     the Windows program: freeglut and GLEW (static, from their Debian
-#     source packages), the mingw-w64 runtime and winpthreads, the GCC
-#     runtime libraries (libstdc++, libgcc) and the DejaVu-derived font
+#   tools/third_party_notices.sh OUT windows FREEGLUT_SOURCE GLEW_SOURCE FREETYPE_SOURCE
+#     the Windows program: freeglut, GLEW and FreeType (static, from their
+#     Debian source packages), the mingw-w64 runtime and winpthreads, the
+#     GCC runtime libraries (libstdc++, libgcc) and the DejaVu-derived font
 #   tools/third_party_notices.sh OUT debian
 #     the Linux program, which links freeglut and GLEW as shared libraries
 #     of their own packages: the GCC runtime exception and DejaVu
 set -euo pipefail
 
-usage() { echo "usage: $0 OUT windows FREEGLUT_SOURCE GLEW_SOURCE | $0 OUT debian" >&2; exit 2; }
+usage() { echo "usage: $0 OUT windows FREEGLUT_SOURCE GLEW_SOURCE FREETYPE_SOURCE | $0 OUT debian" >&2; exit 2; }
 (($# >= 2)) || usage
 out=$1
 kind=$2
@@ -54,17 +54,52 @@ gcc_exception() {
   echo "$piece"
 }
 
+# FreeType is offered under the FreeType License or the GPL; the program
+# takes the FreeType License, whose credit line is the first thing here.
+# The parts built in with their own terms come after it, as FreeType's
+# LICENSE.TXT names them: the BDF and PCF drivers and the zlib copy of the
+# gzip module.
+freetype_notice() {
+  local src=$1 piece=$work/freetype
+  [[ -s $src/LICENSE.TXT && -s $src/docs/FTL.TXT ]] || die "$src holds no LICENSE.TXT and docs/FTL.TXT"
+  # The year the credit names: that of the version built.
+  local year
+  year=$(sed -n 's/^ \* Copyright (C) 1996-\([0-9]\{4\}\) by$/\1/p' "$src/include/freetype/freetype.h" | head -n1)
+  [[ -n $year ]] || die "$src/include/freetype/freetype.h names no copyright year"
+  {
+    echo "Portions of this software are copyright (C) $year The FreeType Project"
+    echo "(www.freetype.org).  All rights reserved.  orchard.menu uses FreeType"
+    echo "under the FreeType License, below; the other parts named in"
+    echo "LICENSE.TXT follow it."
+    echo
+    cat "$src/docs/FTL.TXT"
+    local driver
+    for driver in bdf pcf; do
+      printf '\n--- src/%s/README: the %s driver ---\n\n' "$driver" "${driver^^}"
+      sed -n '/^License$/,/^Credits$/p' "$src/src/$driver/README" | sed '$d'
+    done
+    printf '\n--- src/gzip/zlib.h: zlib, in the gzip module ---\n\n'
+    sed -n '1,/^\*\//p' "$src/src/gzip/zlib.h"
+  } >"$piece"
+  grep -q 'Permission is hereby granted' "$piece" || die "$src: no licence of the BDF and PCF drivers"
+  grep -q 'Jean-loup Gailly' "$piece" || die "$src: no zlib licence in src/gzip/zlib.h"
+  echo "$piece"
+}
+
 dejavu=/usr/share/doc/fonts-dejavu-core/copyright
 {
   echo "orchard.menu contains the work of others, under the licences below."
   case $kind in
     windows)
-      (($# == 4)) || usage
-      freeglut=${3%/} glew=${4%/}
+      (($# == 5)) || usage
+      freeglut=${3%/} glew=${4%/} freetype=${5%/}
       section "freeglut (window, event loop and keyboard, linked in)" \
         "$(basename "$freeglut")/COPYING, from Debian's freeglut source package" "$freeglut/COPYING"
       section "GLEW, the OpenGL Extension Wrangler Library (linked in)" \
         "$(basename "$glew")/LICENSE.txt, from Debian's glew source package" "$glew/LICENSE.txt"
+      section "FreeType (draws the characters of names from the system's fonts, linked in)" \
+        "$(basename "$freetype")/docs/FTL.TXT and the texts LICENSE.TXT names, from Debian's freetype source package" \
+        "$(freetype_notice "$freetype")"
       section "mingw-w64 runtime and winpthreads (linked in)" \
         "/usr/share/doc/mingw-w64-common/copyright, mingw-w64 $(package_version mingw-w64-common)" \
         /usr/share/doc/mingw-w64-common/copyright
