@@ -345,11 +345,21 @@ check_zip() {
 # per-session display settings.
 prefix_state() {
   local work=$1 hive dump=$1/dump.reg
-  (cd "$drive_c" && find . -printf '%y %p\n' | LC_ALL=C sort)
+  # A file that wine removes while it is listed is no reason to stop here.
+  (cd "$drive_c" && { find . -printf '%y %p\n' 2>/dev/null || true; } | LC_ALL=C sort)
+  local try
   for hive in 'HKLM\Software' 'HKCU\Software'; do
-    rm -f "$dump"
-    wine reg export "$hive" "$(windows_path "$dump")" /y /reg:64 >/dev/null 2>&1 || echo "reg export $hive failed"
-    iconv -f UTF-16 -t UTF-8 "$dump" 2>/dev/null | tr -d '\r' |
+    # On a busy machine an export now and then fails and writes nothing;
+    # the registry is the same a moment later.
+    for try in 1 2 3 4 5; do
+      rm -f "$dump"
+      wine reg export "$hive" "$(windows_path "$dump")" /y /reg:64 >/dev/null 2>&1 && [[ -s $dump ]] && break
+    done
+    if [[ ! -s $dump ]]; then
+      fail "installer: reg export $hive failed five times"
+      continue
+    fi
+    iconv -f UTF-16 -t UTF-8 "$dump" | tr -d '\r' |
       awk 'BEGIN { RS = ""; ORS = "\n\n" } !/^\[[^]]*\\Wine\\Temporary System Parameters/'
   done
 }
