@@ -139,7 +139,14 @@ ansi_md5() { printf '%s' "$1" | iconv -f UTF-8 -t CP1252 | md5sum | cut -c1-32 |
 # The id of the orchard.menu window once it is mapped; nothing when none
 # appears within two minutes.
 program_window() {
-  timeout 120 xdotool search --sync --onlyvisible --name '^orchard\.menu$' 2>/dev/null | head -n1 || true
+  # `search --sync` gives up at once, printing nothing, when a window it is
+  # looking at goes away under it (wine maps and drops helper windows while
+  # a program starts), so it is asked again until the deadline.
+  local deadline=$((SECONDS + 120)) wid=""
+  while [[ -z $wid ]] && ((SECONDS < deadline)); do
+    wid=$(timeout $((deadline - SECONDS)) xdotool search --sync --onlyvisible --name '^orchard\.menu$' 2>/dev/null | head -n1 || true)
+  done
+  echo "$wid"
 }
 
 # The names of the windows on the screen, for a failure's message.
