@@ -1,6 +1,7 @@
 // launchFile on POSIX, without a display: real files, a stand-in opener on
 // PATH and real processes.
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -217,6 +219,66 @@ TEST_F(LaunchTest, FailuresShowNothingAndLeaveNoProcessBehind) {
   const auto records = waitForRuns(1);
   ASSERT_EQ(1u, records.size());
   EXPECT_EQ(std::vector<std::string>{plain}, records[0].arguments);
+}
+
+// Run as root with another user's HOME (sudo -E), the opener gets root's
+// own environment: HOME from the user database, none of the user's XDG_*
+// or other variables, and the display with its authority named. Run with
+// root's own HOME, it gets the browser's environment as it is.
+TEST_F(LaunchTest, RootForAnotherUserLaunchesWithRootsOwnEnvironment) {
+  if (geteuid() != 0) GTEST_SKIP() << "root with another user's HOME needs root";
+  const passwd* account = getpwuid(geteuid());
+  ASSERT_NE(account, nullptr);
+  const std::string rootsHome = account->pw_dir;
+  const std::string home = root + "/home";
+  ASSERT_TRUE(makeDir(home));
+  env.set("HOME", home);
+  env.set("DISPLAY", ":42");
+  env.set("LC_ALL", "C.UTF-8");
+  for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_RUNTIME_DIR", "BROWSER"})
+    env.set(name, home + "/" + name);
+  const std::string plain = root + "/files/notes.txt";
+  ASSERT_TRUE(writeFile(plain, "x"));
+  struct Row {
+    const char* what;
+    uid_t homeOwner;
+    const char* xauthority;  // nullptr: unset
+    std::vector<std::string> present;
+    std::vector<std::string> absent;  // names
+  };
+  const Row rows[] = {
+      {"root's own HOME", 0, nullptr,
+       {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/XDG_CONFIG_HOME",
+        "BROWSER=" + home + "/BROWSER"},
+       {"XAUTHORITY"}},
+      {"another user's HOME", 4242, nullptr,
+       {"HOME=" + rootsHome, "DISPLAY=:42", "XAUTHORITY=" + home + "/.Xauthority",
+        "LC_ALL=C.UTF-8", "PATH=" + root + "/bin:/usr/bin:/bin"},
+       {"XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_RUNTIME_DIR", "BROWSER", "LAUNCH_RECORD"}},
+      {"another user's HOME, an authority named", 4242, "/srv/auth",
+       {"HOME=" + rootsHome, "XAUTHORITY=/srv/auth"}, {"XDG_CONFIG_HOME"}},
+  };
+  int run = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string recorded = root + "/environment-" + std::to_string(++run);
+    ASSERT_TRUE(writeExecutable(root + "/bin/xdg-open", "#!/bin/sh\nenv > '" + recorded +
+                                                             ".tmp' && mv '" + recorded + ".tmp' '" +
+                                                             recorded + "'\n"));
+    ASSERT_EQ(chown(home.c_str(), row.homeOwner, row.homeOwner), 0);
+    if (row.xauthority != nullptr) env.set("XAUTHORITY", row.xauthority);
+    else env.unset("XAUTHORITY");
+    launchFile(plain);
+    ASSERT_TRUE(waitUntil([&] { return pathExists(recorded); }));
+    std::vector<std::string> entries;
+    std::istringstream lines(readFile(recorded));
+    for (std::string line; std::getline(lines, line);) entries.push_back(line);
+    for (const std::string& entry : row.present)
+      EXPECT_NE(std::find(entries.begin(), entries.end(), entry), entries.end()) << entry;
+    for (const std::string& name : row.absent) {
+      for (const std::string& entry : entries) EXPECT_NE(entry.rfind(name + "=", 0), 0u) << entry;
+    }
+  }
 }
 
 }  // namespace
