@@ -147,8 +147,9 @@ void launchFile(const std::string& fullPath) {
   }
   const int highestFd = highestDescriptor();
   // Root working for another user launches as root on its own account.
+  const bool forAnotherUser = zub::settingsOfAnotherUser();
   std::vector<std::string> environment = launchEnvironment(
-      processEnvironment(), zub::settingsOfAnotherUser(), rootAccount());
+      processEnvironment(), forAnotherUser, forAnotherUser ? rootAccount() : RootAccount());
   std::vector<char*> environmentPointers;
   for (std::string& entry : environment) environmentPointers.push_back(entry.data());
   environmentPointers.push_back(nullptr);
