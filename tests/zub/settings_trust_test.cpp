@@ -559,7 +559,9 @@ TEST_F(TrustFixture, OnlyTheUserCanHoldUpASave) {
     char byte = 0;
     const bool holding = read(ready[0], &byte, 1) == 1;
     close(ready[0]);
-    if (holding) EXPECT_EQ(zub::lockSettingsFolder(zub::locateSettingsFile("F")).held(), saveLocked);
+    if (holding) {
+      EXPECT_EQ(zub::lockSettingsFolder(zub::locateSettingsFile("F")).held(), saveLocked);
+    }
     kill(child, SIGKILL);
     ASSERT_EQ(waitpid(child, nullptr, 0), child);
     ASSERT_TRUE(holding) << "the holder did not take its lock";
