@@ -16,7 +16,9 @@
 // waited for and never left as a zombie. On both platforms the launched
 // program (on POSIX the opener too) starts in the folder that holds the
 // file, as a file manager starts it; the browser's own working directory
-// does not change. On Windows `fullPath` is UTF-8; a path that is not
+// does not change. Run as root with another user's HOME (sudo -E), both
+// get root's own environment, not that user's (app/launch_environment.h).
+// On Windows `fullPath` is UTF-8; a path that is not
 // strict UTF-8, or one the shell would read as another file (trailing dots
 // or blanks, a device name, more than 260 characters) and for which the
 // volume keeps no short alias, launches nothing.

@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/launch_environment.h"
 #include "zub/path.h"
+#include "zub/settings_trust.h"
 
 namespace {
 
@@ -89,7 +91,8 @@ int highestDescriptor() {
                                         const char* program,
                                         char* const* argv,
                                         const char* fallback,
-                                        char* const* fallbackArgv) {
+                                        char* const* fallbackArgv,
+                                        char* const* environment) {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -106,8 +109,8 @@ int highestDescriptor() {
   if (close_range(3, ~0u, 0) != 0) {
     for (int fd = 3; fd <= highestFd; ++fd) close(fd);
   }
-  execv(program, argv);
-  if (fallback != nullptr) execv(fallback, fallbackArgv);
+  execve(program, argv, environment);
+  if (fallback != nullptr) execve(fallback, fallbackArgv, environment);
   _exit(127);
 }
 
@@ -143,6 +146,13 @@ void launchFile(const std::string& fullPath) {
     devNull = moved;
   }
   const int highestFd = highestDescriptor();
+  // Root working for another user launches as root on its own account.
+  const bool forAnotherUser = zub::settingsOfAnotherUser();
+  std::vector<std::string> environment = launchEnvironment(
+      processEnvironment(), forAnotherUser, forAnotherUser ? rootAccount() : RootAccount());
+  std::vector<char*> environmentPointers;
+  for (std::string& entry : environment) environmentPointers.push_back(entry.data());
+  environmentPointers.push_back(nullptr);
 
   // Two forks: the middle process starts a new session, forks the program
   // and exits at once; it is reaped right here, and the program, orphaned,
@@ -154,7 +164,7 @@ void launchFile(const std::string& fullPath) {
     const pid_t launched = fork();
     if (launched == 0) {
       becomeLaunchedProgram(devNull, highestFd, folder.c_str(), program.c_str(), argv.data(),
-                            fallback, openerArgv.data());
+                            fallback, openerArgv.data(), environmentPointers.data());
     }
     _exit(launched < 0 ? 1 : 0);
   }

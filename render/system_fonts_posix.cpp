@@ -10,6 +10,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include "render/system_fonts.h"
+#include "zub/settings_trust.h"
 
 namespace {
 
@@ -17,6 +18,10 @@ FcFontSet* sortedFonts(bool emoji) {
   static FcFontSet* sorted[2] = {nullptr, nullptr};
   static bool tried[2] = {false, false};
   if (tried[emoji]) return sorted[emoji];
+  // Before fontconfig reads its configuration: root working for another
+  // user reads the system's alone, since that user's own could make root
+  // write caches and list folders wherever it names.
+  if (!tried[!emoji] && zub::settingsOfAnotherUser()) FcConfigEnableHome(FcFalse);
   tried[emoji] = true;
   FcPattern* pattern = FcPatternCreate();
   if (pattern == nullptr) return nullptr;

@@ -12,10 +12,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "zub/atomic_file_calls_linux.h"
 #include "zub/atomic_file_internal.h"
 #include "zub/path.h"
 
 namespace zub {
+
+int (*syncCall)(int fd) = fsync;
+int (*renameCall)(int fromFolder, const char* from, int toFolder, const char* to) = renameat;
+
 namespace {
 
 // Removes `name` from `dirFd` when it is the running user's own (or, for
@@ -202,7 +207,7 @@ Outcome fillAndMove(Temporary& temporary, int dirFd, const std::string& base,
                     const struct stat* old, const ContentSource& source, bool locked) {
   if (!giveOwnership(temporary.fd, dirFd, old)) return Outcome::failed;
   off_t size = 0;
-  if (!writeContent(temporary.fd, source, size) || fsync(temporary.fd) != 0) return Outcome::failed;
+  if (!writeContent(temporary.fd, source, size) || syncCall(temporary.fd) != 0) return Outcome::failed;
   if (old == nullptr && temporary.name.empty()) {
     // An unnamed file is linked straight to its name; linkat never
     // replaces anything, a dangling link included.
@@ -219,7 +224,7 @@ Outcome fillAndMove(Temporary& temporary, int dirFd, const std::string& base,
   const bool moved =
       old == nullptr
           ? renameat2(dirFd, temporary.name.c_str(), dirFd, base.c_str(), RENAME_NOREPLACE) == 0
-          : renameat(dirFd, temporary.name.c_str(), dirFd, base.c_str()) == 0;
+          : renameCall(dirFd, temporary.name.c_str(), dirFd, base.c_str()) == 0;
   if (!moved) return Outcome::failed;
   temporary.name.clear();
   return Outcome::written;
@@ -275,7 +280,7 @@ bool writeWhole(int dirFd, const std::string& sweepKey, const std::string& base,
   // the rename has not already settled, so it is not reported.
   if (outcome == Outcome::written) {
     error = 0;
-    fsync(dirFd);
+    syncCall(dirFd);
   } else {
     sweptFiles().erase(sweepKey);
   }

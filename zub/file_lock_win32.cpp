@@ -44,7 +44,7 @@ FolderLock lockFolderOf(const std::string& filePath) {
 }
 
 // Windows has no folder descriptors: the folder is named by its path.
-FolderLock lockFolder(intptr_t, const std::string& folderPath) {
+FolderLock lockFolder(intptr_t, const std::string& folderPath, const std::string&) {
   return lockFolderOf(folderPath + "\\");
 }
 

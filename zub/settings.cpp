@@ -64,7 +64,7 @@ FILE* openSettingsFile(const SettingsLocation& location, const char* mode) {
 FolderLock lockSettingsFolder(const SettingsLocation& location) {
   const SettingsUserScope user;
   if (user.failed || location.path.empty()) return FolderLock();
-  return lockFolder(location.folder.handle, location.folder.path);
+  return lockFolder(location.folder.handle, location.folder.path, location.name);
 }
 
 FileStamp settingsFileStamp(const SettingsLocation& location) {

@@ -49,7 +49,7 @@ FILE* openSettingsFile(const char* file, const char* mode);
 // and as the settings user; none looks the file up again.
 // Opens it with fopen mode `mode`, as openSettingsFileAt() does.
 FILE* openSettingsFile(const SettingsLocation& location, const char* mode);
-// Takes the folder's lock (zub/file_lock.h).
+// Takes the lock its saves take turns by (zub/file_lock.h).
 FolderLock lockSettingsFolder(const SettingsLocation& location);
 // The file's stamp now (zub/file_stamp.h).
 FileStamp settingsFileStamp(const SettingsLocation& location);

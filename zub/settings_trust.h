@@ -47,7 +47,11 @@ struct SettingsLocation {
 // refuses whatever that user could not do. That user is the process's own
 // user; for root run with the HOME of another user (sudo -E), the owner of
 // $HOME (Linux: setfsuid, setfsgid and that user's groups, for this thread
-// alone; restored by the destructor). Scopes nest; only the outermost
+// alone; restored by the destructor). $HOME is opened once for each value
+// the variable takes; its owner is read from that descriptor, and every
+// candidate under $HOME is walked from it, so that a folder swapped in
+// afterwards changes nothing. Root on its own account makes nothing in a
+// folder of another user's. Scopes nest; only the outermost
 // switches. Windows: no switch.
 struct SettingsUserScope {
   bool acting = false;  // the identity was switched and must be restored
@@ -60,6 +64,12 @@ struct SettingsUserScope {
   SettingsUserScope& operator=(const SettingsUserScope&) = delete;
   ~SettingsUserScope();
 };
+
+// True when root runs with the HOME of another user (sudo -E): the
+// settings are then that user's, and nothing of that user's may decide
+// what root itself runs or reads. Decided on $HOME as first opened, as
+// SettingsUserScope decides it. Windows: false.
+bool settingsOfAnotherUser();
 
 // The existing settings file at candidate `candidate`, or a location with
 // an empty path when it must be passed over as if it did not exist.

@@ -13,6 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
+
+#include "zub/path.h"
 
 namespace zub {
 namespace {
@@ -23,7 +26,36 @@ struct User {
   gid_t gid = 0;               // primary group: the one group that may write
   std::vector<gid_t> groups;   // every group, for acting as the user
   bool other = false;          // root working for the owner of $HOME
+  int homeFd = -1;             // $HOME as opened once (openedHome()), owned
+  std::string homePath;        // $HOME in the candidates' form
 };
+
+// $HOME opened once for each value the variable takes: whose settings
+// these are is read from this descriptor, and every candidate under $HOME
+// is walked from it, so that swapping the folder, or a link on the way to
+// it, once the program runs changes neither.
+struct OpenedHome {
+  std::mutex guard;  // the first directory is opened on a second thread
+  std::string value;
+  bool set = false;
+  int fd = -1;
+};
+
+// A descriptor of its own of $HOME as first opened, -1 when HOME is unset
+// or names no folder; `path` gets HOME in the candidates' form.
+int openedHome(std::string& path) {
+  static OpenedHome home;
+  const char* value = std::getenv("HOME");
+  const std::lock_guard<std::mutex> hold(home.guard);
+  if (value == nullptr || !home.set || home.value != value) {
+    if (home.fd >= 0) close(home.fd);
+    home.fd = value == nullptr ? -1 : open(value, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    home.set = value != nullptr;
+    home.value = value == nullptr ? "" : value;
+  }
+  path = home.fd >= 0 ? toNative(home.value) : std::string();
+  return home.fd >= 0 ? fcntl(home.fd, F_DUPFD_CLOEXEC, 0) : -1;
+}
 
 // The user database's primary group and groups of `uid`; those of $HOME's
 // group alone when the database does not know the user.
@@ -61,10 +93,9 @@ User settingsUser() {
   User user;
   user.uid = geteuid();
   user.gid = getegid();
-  if (user.uid != 0) return user;
-  const char* home = std::getenv("HOME");
+  user.homeFd = openedHome(user.homePath);
   struct stat st;
-  if (home == nullptr || stat(home, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid == 0)
+  if (user.uid != 0 || user.homeFd < 0 || fstat(user.homeFd, &st) != 0 || st.st_uid == 0)
     return user;
   user.uid = st.st_uid;
   user.other = true;
@@ -76,8 +107,14 @@ User settingsUser() {
 thread_local int scopeDepth = 0;
 thread_local User scopeUser;
 
+// Takes the user afresh for an outermost scope, letting go of the last one.
+void takeUser() {
+  if (scopeUser.homeFd >= 0) close(scopeUser.homeFd);
+  scopeUser = settingsUser();
+}
+
 const User& currentUser() {
-  if (scopeDepth == 0) scopeUser = settingsUser();
+  if (scopeDepth == 0) takeUser();
   return scopeUser;
 }
 
@@ -157,6 +194,15 @@ struct Walk {
 
 bool begin(Walk& walk, const std::string& path) {
   if (path.empty()) return walk.fail("an empty path", ENOENT);
+  const std::string& home = walk.user.homePath;
+  if (walk.user.homeFd >= 0 && !home.empty() && home != "/" && path.size() > home.size() &&
+      path.compare(0, home.size(), home) == 0 && path[home.size()] == '/') {
+    walk.fd = fcntl(walk.user.homeFd, F_DUPFD_CLOEXEC, 0);
+    if (walk.fd < 0) return walk.failWith(home, errno);
+    walk.resolved = home;
+    pushComponents(path.substr(home.size()), walk.pending);
+    return true;
+  }
   const bool rooted = path[0] == '/';
   walk.fd = open(rooted ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (walk.fd < 0) return walk.failWith(rooted ? "/" : ".", errno);
@@ -202,6 +248,11 @@ bool walkFolders(Walk& walk, size_t keep, bool make) {
     const bool ownFolder = walk.pending.size() == keep;
     int next = openat(walk.fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (next < 0 && errno == ENOENT && make) {
+      // Root on its own account makes nothing in another user's folder:
+      // what it made there would be root's, in that user's way.
+      struct stat folder;
+      if (walk.user.uid == 0 && (fstat(walk.fd, &folder) != 0 || folder.st_uid != 0))
+        return walk.fail(walk.here() + ": a folder of another user's", EPERM);
       if (mkdirat(walk.fd, name.c_str(), ownFolder ? 0700 : 0777) == 0) walk.madeFolder = ownFolder;
       else if (errno != EEXIST) return walk.failWith(walk.at(name), errno);
       next = openat(walk.fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -313,7 +364,7 @@ SettingsFolder::~SettingsFolder() {
 
 SettingsUserScope::SettingsUserScope() {
   if (scopeDepth++ > 0) return;
-  scopeUser = settingsUser();
+  takeUser();
   if (!scopeUser.other) return;
   const int count = getgroups(0, nullptr);
   savedGroups.resize(static_cast<size_t>(std::max(count, 0)));
@@ -336,11 +387,23 @@ SettingsUserScope::SettingsUserScope() {
 }
 
 SettingsUserScope::~SettingsUserScope() {
-  --scopeDepth;
+  if (--scopeDepth == 0 && scopeUser.homeFd >= 0) {
+    close(scopeUser.homeFd);
+    scopeUser.homeFd = -1;
+  }
   if (!acting) return;
   setfsuid(savedUser);
   setfsgid(savedGroup);
   syscall(SYS_setgroups, savedGroups.size(), savedGroups.data());
+}
+
+bool settingsOfAnotherUser() {
+  std::string path;
+  const int home = openedHome(path);
+  struct stat st;
+  const bool other = geteuid() == 0 && home >= 0 && fstat(home, &st) == 0 && st.st_uid != 0;
+  if (home >= 0) close(home);
+  return other;
 }
 
 SettingsLocation usableSettingsFile(const std::string& candidate) {

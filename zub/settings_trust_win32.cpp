@@ -47,6 +47,8 @@ SettingsUserScope::SettingsUserScope() = default;
 
 SettingsUserScope::~SettingsUserScope() = default;
 
+bool settingsOfAnotherUser() { return false; }
+
 // A link or junction is passed over, as openSettingsFileAt() and
 // replaceFile() would refuse it anyway.
 SettingsLocation usableSettingsFile(const std::string& candidate) {

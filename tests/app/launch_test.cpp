@@ -1,6 +1,7 @@
 // launchFile on POSIX, without a display: real files, a stand-in opener on
 // PATH and real processes.
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -217,6 +218,51 @@ TEST_F(LaunchTest, FailuresShowNothingAndLeaveNoProcessBehind) {
   const auto records = waitForRuns(1);
   ASSERT_EQ(1u, records.size());
   EXPECT_EQ(std::vector<std::string>{plain}, records[0].arguments);
+}
+
+// Run as root with another user's HOME (sudo -E), the opener gets root's
+// own environment: HOME from the user database, none of the user's XDG_*
+// or other variables, the display with its authority named. With root's
+// own HOME it gets the browser's environment as it is.
+TEST_F(LaunchTest, RootForAnotherUserLaunchesWithRootsOwnEnvironment) {
+  const passwd* account = getpwuid(geteuid());
+  if (geteuid() != 0 || account == nullptr) GTEST_SKIP() << "needs root";
+  const std::string home = root + "/home", plain = root + "/files/notes.txt";
+  ASSERT_TRUE(makeDir(home));
+  ASSERT_TRUE(writeFile(plain, "x"));
+  env.set("HOME", home);
+  env.set("DISPLAY", ":42");
+  for (const char* name : {"XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "BROWSER"}) env.set(name, "/u");
+  struct Row {
+    uid_t homeOwner;
+    const char* xauthority;  // nullptr: unset
+    std::vector<std::string> present, absent;  // entries; names
+  };
+  const Row rows[] = {
+      {0, nullptr, {"HOME=" + home, "XDG_CONFIG_HOME=/u", "BROWSER=/u"}, {"XAUTHORITY"}},
+      {4242, nullptr,
+       {"HOME=" + std::string(account->pw_dir), "DISPLAY=:42", "XAUTHORITY=" + home + "/.Xauthority",
+        "PATH=" + root + "/bin:/usr/bin:/bin"},
+       {"XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "BROWSER", "LAUNCH_RECORD"}},
+      {4242, "/srv/auth", {"XAUTHORITY=/srv/auth"}, {"XDG_CONFIG_HOME"}},
+  };
+  for (const Row& row : rows) {
+    const std::string recorded = root + "/environment-" + std::to_string(&row - rows);
+    SCOPED_TRACE(recorded);
+    ASSERT_TRUE(writeExecutable(root + "/bin/xdg-open", "#!/bin/sh\nenv > " + recorded +
+                                                             ".tmp && mv " + recorded + ".tmp " +
+                                                             recorded + "\n"));
+    ASSERT_EQ(chown(home.c_str(), row.homeOwner, row.homeOwner), 0);
+    if (row.xauthority != nullptr) env.set("XAUTHORITY", row.xauthority);
+    else env.unset("XAUTHORITY");
+    launchFile(plain);
+    ASSERT_TRUE(waitUntil([&] { return pathExists(recorded); }));
+    const std::string entries = "\n" + readFile(recorded);
+    for (const std::string& entry : row.present)
+      EXPECT_NE(entries.find("\n" + entry + "\n"), std::string::npos) << entry;
+    for (const std::string& name : row.absent)
+      EXPECT_EQ(entries.find("\n" + name + "="), std::string::npos) << name;
+  }
 }
 
 }  // namespace

@@ -335,6 +335,78 @@ TEST_F(MarksTest, RootWithAUsersHomeWorksAsThatUser) {
   }
 }
 
+// A marks file of root's in the user's own settings folder (left by an
+// earlier run as root) is loaded, and the next toggle, as root with the
+// user's HOME, replaces it with a file of the user's, keeping its mode.
+TEST_F(MarksTest, RootsMarksFileInTheUsersFolderIsReplacedAsTheUsers) {
+  if (geteuid() != 0) GTEST_SKIP() << "a file of root's in a user's folder needs root";
+  const std::vector<std::string> names = {".", "..", "notes.txt"};
+  writeMarksFile(dir, testing_support::marksText(names, 1, {0, 0, 1}));
+  ASSERT_EQ(chmod(marksPathOf(dir).c_str(), 0644), 0);
+  for (const std::string& mine : {home, testing_support::marksFolder(home)})
+    ASSERT_EQ(chown(mine.c_str(), 4242, 4343), 0);
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  EXPECT_EQ(state.marks, Marks({0, 0, 1}));
+  toggle(state, "notes.txt");
+  EXPECT_EQ(marksFileOf(dir), testing_support::marksText(names, 1, {0, 0, 0}));
+  EXPECT_EQ(ownerAndMode(marksPathOf(dir)), "4242:4343 644");
+}
+
+// A marks file that is a link of the user's to a file elsewhere is saved
+// through; the folder the link leads to is not the program's own, and
+// keeps its mode.
+TEST_F(MarksTest, TheFolderAMarksLinkLeadsToKeepsItsMode) {
+  const std::string folder = testing_support::marksFolder(home);
+  const std::string elsewhere = at("dotfiles");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+  ASSERT_EQ(chmod(elsewhere.c_str(), 0755), 0);
+  ASSERT_TRUE(testing_support::writeFile(elsewhere + "/marks", ""));
+  ASSERT_EQ(symlink((elsewhere + "/marks").c_str(), marksPathOf(dir).c_str()), 0);
+  BrowserState state;
+  openDirectory(dir.c_str(), state);
+  toggle(state, "notes.txt");
+  EXPECT_EQ(testing_support::readFile(elsewhere + "/marks"),
+            testing_support::marksText({".", "..", "notes.txt"}, 2, {0, 0, 1}));
+  EXPECT_TRUE(S_ISLNK(lmodeOf(marksPathOf(dir))));
+  EXPECT_EQ(lmodeOf(elsewhere) & 07777, 0755u);
+}
+
+// Why marks cannot be saved, on standard error: a file of another user's
+// is in the way, or the user's own file may not be written.
+TEST_F(MarksTest, TheCauseOfAMarksFileThatCannotBeSavedIsSaid) {
+  if (geteuid() != 0) GTEST_SKIP() << "files of another user need root";
+  const std::string folder = testing_support::marksFolder(home);
+  const struct {
+    const char* what;
+    uid_t homeOwner;  // 0: root's own HOME; else root works for that user
+    uid_t fileOwner;
+    mode_t fileMode;
+    const char* cause;
+  } rows[] = {{"another user's file", 0, 4242, 0644, ": occupied by a file of another user"},
+              {"the user's read-only file", 4242, 4242, 0444, ": Permission denied"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    makeDir(row.what);
+    const std::string d = at(row.what);
+    writeMarksFile(d, testing_support::marksText({".", ".."}, 2, {0, 0}));
+    for (const std::string& mine : {home, folder})
+      ASSERT_EQ(chown(mine.c_str(), row.homeOwner, row.homeOwner), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+    ASSERT_EQ(chown(marksPathOf(d).c_str(), row.fileOwner, row.fileOwner), 0);
+    ASSERT_EQ(chmod(marksPathOf(d).c_str(), row.fileMode), 0);
+    testing::internal::CaptureStderr();
+    BrowserState state;
+    openDirectory(d.c_str(), state);
+    state.marks[0] = 1;
+    saveMarks(state);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find(marksPathOf(d) + row.cause), std::string::npos) << told;
+    EXPECT_EQ(marksFileOf(d), testing_support::marksText({".", ".."}, 2, {0, 0}));
+  }
+}
+
 // A marks file of a group the user is not in: the replacement keeps owner
 // and mode, takes the user's group, and the save goes through.
 TEST_F(MarksTest, AGroupThatCannotBeKeptDoesNotStopTheSave) {

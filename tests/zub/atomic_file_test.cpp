@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "tests/support/support.h"
+#include "zub/atomic_file_calls_linux.h"
 #include "zub/fs.h"
 #include "zub/platform.h"
 
@@ -308,6 +309,45 @@ TEST(FolderLock, IsExclusiveBetweenProcessesAndItsWaitIsBounded) {
   }
   const zub::FolderLock again = zub::lockFolderOf(path);
   EXPECT_TRUE(again.held());
+}
+
+// What a save synced ("file", "folder") and renamed, in order.
+std::vector<std::string> savedSteps;
+int recordSync(int fd) {
+  struct stat st {};
+  savedSteps.push_back(fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? "sync folder" : "sync file");
+  return fsync(fd);
+}
+int recordRename(int fromFolder, const char* from, int toFolder, const char* to) {
+  savedSteps.push_back("rename");
+  return renameat(fromFolder, from, toFolder, to);
+}
+
+// The new content is on disk before any name leads to it, and the folder
+// is synced after the name is in place: a crash at any moment leaves the
+// old content or the new one, never an empty file.
+TEST(ReplaceFile, SyncsTheContentBeforeItsNameAndTheFolderAfter) {
+  const struct {
+    bool existing;
+    std::vector<std::string> steps;
+  } rows[] = {{true, {"sync file", "rename", "sync folder"}}, {false, {"sync file", "sync folder"}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.existing ? "over a file" : "a new file");
+    TempDir dir;
+    const std::string path = dir / "marks";
+    if (row.existing) {
+      ASSERT_TRUE(writeFile(path, "old"));
+    }
+    savedSteps.clear();
+    zub::syncCall = recordSync;
+    zub::renameCall = recordRename;
+    const bool saved = zub::replaceFile(path, std::string("new"));
+    zub::syncCall = fsync;
+    zub::renameCall = renameat;
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(readFile(path), "new");
+    EXPECT_EQ(savedSteps, row.steps);
+  }
 }
 
 // As root the replacement is handed to the replaced file's owner and

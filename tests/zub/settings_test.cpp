@@ -59,6 +59,8 @@ TEST(SettingsCandidates, FollowTheProfileVariablesInOrder) {
        {"/d/Users/u/AppData/Roaming/orchard.menu/F", "/d/Users/u/.orchard.menu/F",
         "/Users/u/.orchard.menu/F", "./.orchard.menu/F", here}},
       {{std::nullopt, std::nullopt, std::nullopt, std::nullopt}, {"./.orchard.menu/F", here}},
+      {{std::nullopt, "/profile", "/home/u", std::nullopt},
+       {"/profile/.orchard.menu/F", "/home/u/.orchard.menu/F", "./.orchard.menu/F", here}},
       {{std::nullopt, std::nullopt, "/home//u/", std::nullopt},
        {"/home/u/.orchard.menu/F", "./.orchard.menu/F", here}},
       // Set to the empty string still counts as set, and gives a rooted path.

@@ -4,6 +4,8 @@
 // instead. The user's own files are used wherever they lie.
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdio.h>
@@ -474,6 +476,96 @@ TEST(SettingsRace, ASwappedFolderNeverTakesRootsSavesOutOfTheUsersFiles) {
   EXPECT_TRUE(save(location, "last\n"));
   EXPECT_EQ(testing_support::readFile(folder + "/F"), "last\n");
   EXPECT_EQ(ownerAndMode(folder + "/F").substr(0, 5), std::to_string(otherUser) + " ");
+}
+
+
+// Once HOME has been opened, exchanging it for a link to a folder of
+// root's changes nothing: whose settings these are, and where they go,
+// were taken from the folder first opened.
+TEST(SettingsRace, AHomeSwappedAfterTheFirstLookupChangesNothing) {
+  if (!isRoot()) GTEST_SKIP() << "root's saves with another user's HOME need root";
+  TempDir dir;
+  EnvGuard env;
+  const std::string home = dir / "u", roots = dir / "roots";
+  for (const std::string& made : {home, roots}) ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
+  ASSERT_EQ(chown(home.c_str(), otherUser, otherGroup), 0);
+  ASSERT_TRUE(env.changeDir(roots));
+  env.useHome(home);
+  ASSERT_TRUE(save(zub::locateSettingsFile("F"), "before\n"));
+  ASSERT_EQ(rename(home.c_str(), (dir / "moved").c_str()), 0);
+  ASSERT_EQ(symlink(roots.c_str(), home.c_str()), 0);
+
+  EXPECT_TRUE(save(zub::locateSettingsFile("F"), "after\n"));
+  EXPECT_EQ(testing_support::readFile(dir / "moved/.orchard.menu/F"), "after\n");
+  EXPECT_EQ(ownerAndMode(dir / "moved/.orchard.menu/F").substr(0, 5), std::to_string(otherUser) + " ");
+  EXPECT_EQ(testing_support::namesIn(roots), std::vector<std::string>{});
+}
+
+// Root works for a user with all of that user's groups: a file of root's
+// that the user may read through a supplementary group only is found, one
+// of a group the user is not in is not. Skipped where the user database
+// has no user in a supplementary group.
+TEST_F(TrustFixture, RootForAUserHasTheUsersSupplementaryGroups) {
+  const passwd* user = nullptr;
+  gid_t groups[64];
+  int count = 0;
+  for (setpwent(); isRoot() && (user = getpwent()) != nullptr;) {
+    count = 64;
+    if (user->pw_uid != 0 && getgrouplist(user->pw_name, user->pw_gid, groups, &count) >= 0 &&
+        count > 1)
+      break;
+  }
+  if (user == nullptr) GTEST_SKIP() << "needs root and a user in a supplementary group";
+  const gid_t primary = user->pw_gid;
+  const gid_t extra = groups[0] == primary ? groups[1] : groups[0];
+  for (const std::string& mine : {home, folder})
+    ASSERT_EQ(chown(mine.c_str(), user->pw_uid, primary), 0);
+  endpwent();
+  for (const auto& [group, found] : {std::pair{primary, true}, {extra, true}, {otherGroup, false}}) {
+    SCOPED_TRACE(group);
+    ASSERT_TRUE(testing_support::writeFile(path, "3\n2\n\n"));
+    ASSERT_EQ(chown(path.c_str(), 0, group), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    EXPECT_EQ(readStream(zub::openSettingsFile("F", "r")), found ? "3\n2\n\n" : "no stream");
+  }
+}
+
+// Only who may write the settings file can hold up its save: not another
+// user who opened the folder while it was open to everyone and holds its
+// flock; but the user's own second instance does.
+TEST_F(TrustFixture, OnlyTheUserCanHoldUpASave) {
+  if (!isRoot()) GTEST_SKIP() << "locks held by another user need root";
+  for (const std::string& mine : {home, folder})
+    ASSERT_EQ(chown(mine.c_str(), otherUser, otherGroup), 0);
+  ASSERT_TRUE(testing_support::writeFile(path, "3\n2\n\n"));
+  ASSERT_EQ(chown(path.c_str(), otherUser, otherGroup), 0);
+  for (const auto& [holder, saveLocked] : {std::pair{uid_t(65534), true}, {otherUser, false}}) {
+    SCOPED_TRACE(holder);
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      struct flock lock {};
+      lock.l_type = F_WRLCK;
+      const bool locked =
+          setgroups(0, nullptr) == 0 && setgid(holder) == 0 && setuid(holder) == 0 &&
+          (holder == otherUser ? fcntl(open(path.c_str(), O_RDWR), F_OFD_SETLK, &lock) == 0
+                               : flock(open(folder.c_str(), O_RDONLY), LOCK_EX) == 0);
+      if (!locked || write(ready[1], "x", 1) != 1) _exit(4);
+      pause();
+    }
+    close(ready[1]);
+    char byte = 0;
+    const bool holding = read(ready[0], &byte, 1) == 1;
+    close(ready[0]);
+    if (holding) {
+      EXPECT_EQ(zub::lockSettingsFolder(zub::locateSettingsFile("F")).held(), saveLocked);
+    }
+    kill(child, SIGKILL);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    ASSERT_TRUE(holding) << "the holder did not take its lock";
+  }
 }
 
 }  // namespace
