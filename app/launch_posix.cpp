@@ -43,13 +43,12 @@ bool looksLikeProgram(const char* path) {
   return script || elf;
 }
 
-// `name` looked up along PATH the way a shell would (an empty element is
-// the working directory); the empty string when it is nowhere.
-std::string findOnPath(const std::string& name) {
-  std::string searchPath;
-  if (const char* path = std::getenv("PATH")) {
-    searchPath = path;
-  } else {
+// `name` looked up along the PATH of `environment` the way a shell would
+// (an empty element is the working directory); the empty string when it is
+// nowhere.
+std::string findOnPath(const std::string& name, const std::vector<std::string>& environment) {
+  std::string searchPath = environmentValue(environment, "PATH");
+  if (searchPath.empty()) {
     const std::size_t size = confstr(_CS_PATH, nullptr, 0);
     if (size > 0) {
       std::vector<char> buffer(size);
@@ -120,8 +119,16 @@ void launchFile(const std::string& fullPath) {
   // exec takes zero-terminated strings: a NUL inside would cut the path.
   if (fullPath.empty() || fullPath.find('\0') != std::string::npos) return;
 
+  // Root working for another user launches as root on its own account.
+  const bool forAnotherUser = zub::settingsOfAnotherUser();
+  std::vector<std::string> environment = launchEnvironment(
+      processEnvironment(), forAnotherUser, forAnotherUser ? rootAccount() : RootAccount());
+  std::vector<char*> environmentPointers;
+  for (std::string& entry : environment) environmentPointers.push_back(entry.data());
+  environmentPointers.push_back(nullptr);
+
   std::string pathArgument = fullPath;
-  std::string opener = findOnPath("xdg-open");
+  std::string opener = findOnPath("xdg-open", environment);
   std::vector<char*> openerArgv = {opener.data(), pathArgument.data(), nullptr};
   std::string program;
   std::vector<char*> argv;
@@ -146,13 +153,6 @@ void launchFile(const std::string& fullPath) {
     devNull = moved;
   }
   const int highestFd = highestDescriptor();
-  // Root working for another user launches as root on its own account.
-  const bool forAnotherUser = zub::settingsOfAnotherUser();
-  std::vector<std::string> environment = launchEnvironment(
-      processEnvironment(), forAnotherUser, forAnotherUser ? rootAccount() : RootAccount());
-  std::vector<char*> environmentPointers;
-  for (std::string& entry : environment) environmentPointers.push_back(entry.data());
-  environmentPointers.push_back(nullptr);
 
   // Two forks: the middle process starts a new session, forks the program
   // and exits at once; it is reaped right here, and the program, orphaned,

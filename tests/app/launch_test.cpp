@@ -222,7 +222,8 @@ TEST_F(LaunchTest, FailuresShowNothingAndLeaveNoProcessBehind) {
 
 // Run as root with another user's HOME (sudo -E), the opener gets root's
 // own environment: HOME from the user database, none of the user's XDG_*
-// or other variables, the display with its authority named. With root's
+// or other variables, no folder of the user's on PATH (so no opener of the
+// user's), the display with its authority named. With root's
 // own HOME it gets the browser's environment as it is.
 TEST_F(LaunchTest, RootForAnotherUserLaunchesWithRootsOwnEnvironment) {
   const passwd* account = getpwuid(geteuid());
@@ -233,25 +234,33 @@ TEST_F(LaunchTest, RootForAnotherUserLaunchesWithRootsOwnEnvironment) {
   env.set("HOME", home);
   env.set("DISPLAY", ":42");
   for (const char* name : {"XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "BROWSER"}) env.set(name, "/u");
+  // A folder of the user's first on PATH, with an opener of the user's.
+  const std::string userBin = root + "/userbin";
+  ASSERT_TRUE(makeDir(userBin));
+  ASSERT_EQ(chown(userBin.c_str(), 4242, 4242), 0);
+  env.set("PATH", userBin + ":" + root + "/bin:/usr/bin:/bin");
   struct Row {
     uid_t homeOwner;
     const char* xauthority;  // nullptr: unset
     std::vector<std::string> present, absent;  // entries; names
   };
   const Row rows[] = {
-      {0, nullptr, {"HOME=" + home, "XDG_CONFIG_HOME=/u", "BROWSER=/u"}, {"XAUTHORITY"}},
+      {0, nullptr, {"HOME=" + home, "XDG_CONFIG_HOME=/u", "BROWSER=/u", "OPENER=user"}, {"XAUTHORITY"}},
       {4242, nullptr,
        {"HOME=" + std::string(account->pw_dir), "DISPLAY=:42", "XAUTHORITY=" + home + "/.Xauthority",
         "PATH=" + root + "/bin:/usr/bin:/bin"},
-       {"XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "BROWSER", "LAUNCH_RECORD"}},
-      {4242, "/srv/auth", {"XAUTHORITY=/srv/auth"}, {"XDG_CONFIG_HOME"}},
+       {"XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "BROWSER", "LAUNCH_RECORD", "OPENER"}},
+      {4242, "/srv/auth", {"XAUTHORITY=/srv/auth"}, {"XDG_CONFIG_HOME", "OPENER"}},
   };
   for (const Row& row : rows) {
     const std::string recorded = root + "/environment-" + std::to_string(&row - rows);
     SCOPED_TRACE(recorded);
-    ASSERT_TRUE(writeExecutable(root + "/bin/xdg-open", "#!/bin/sh\nenv > " + recorded +
-                                                             ".tmp && mv " + recorded + ".tmp " +
-                                                             recorded + "\n"));
+    for (const std::string& opener : {root + "/bin", userBin}) {
+      const std::string mark = opener == userBin ? "echo OPENER=user; " : "";
+      ASSERT_TRUE(writeExecutable(opener + "/xdg-open", "#!/bin/sh\n{ env; " + mark + "} > " +
+                                                            recorded + ".tmp && mv " + recorded +
+                                                            ".tmp " + recorded + "\n"));
+    }
     ASSERT_EQ(chown(home.c_str(), row.homeOwner, row.homeOwner), 0);
     if (row.xauthority != nullptr) env.set("XAUTHORITY", row.xauthority);
     else env.unset("XAUTHORITY");
