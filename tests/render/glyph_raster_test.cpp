@@ -103,6 +103,8 @@ TEST_F(GlyphRasterTest, MarksThatDoNotComposeStayClearOfTheirLetter) {
       {"x acute", U"x", U"x\u0301", true},
       {"x dot below", U"x", U"x\u0323", false},
       {"Cyrillic ha breve", U"\u0445", U"\u0445\u0306", true},
+      {"Cyrillic capital Zhe acute", U"\u0416", U"\u0416\u0301", true},
+      {"Cyrillic capital Zhe dot below", U"\u0416", U"\u0416\u0323", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
