@@ -404,6 +404,29 @@ Piece missingMarkPiece(bool below) {
   return p;
 }
 
+// A cell's picture (as rasteriseCell() paints it) as the piece of a
+// letter standing on the baseline.
+Piece pictureAsPiece(const unsigned char* rgba) {
+  Piece p;
+  p.width = p.rows = kCellPixels;
+  p.top = static_cast<int>(kBaseline);
+  p.rgba.resize(static_cast<std::size_t>(kCellPixels) * kCellPixels * 4);
+  p.inkLeft = kCellPixels, p.inkTop = kCellPixels;
+  for (int y = 0; y < kCellPixels; ++y)
+    for (int x = 0; x < kCellPixels; ++x) {
+      const unsigned char* in = rgba + (static_cast<std::size_t>(kCellPixels - 1 - y) * kCellPixels + x) * 4;
+      float* out = &p.rgba[(static_cast<std::size_t>(y) * kCellPixels + x) * 4];
+      const float a = in[3] / 255.0f;
+      for (int k = 0; k < 3; ++k) out[k] = in[k] / 255.0f * a;
+      out[3] = a;
+      if (in[3] > 0) {
+        p.inkLeft = std::min(p.inkLeft, x), p.inkRight = std::max(p.inkRight, x);
+        p.inkTop = std::min(p.inkTop, y), p.inkBottom = std::max(p.inkBottom, y);
+      }
+    }
+  return p;
+}
+
 // The piece of `mark` over a character drawn from face `baseFace` (-1 for
 // a colour bitmap font, which draws no marks): from the base's font when
 // it has the mark, else from the mark's own; the missing-mark box when no
@@ -453,7 +476,6 @@ void drawCodePointBox(char32_t c, bool dashed, unsigned char* rgba) {
   }
 }
 
-
 void rasteriseCell(const TextCell& cell, unsigned char* rgba) {
   std::memset(rgba, 0, kCellPixels * kCellPixels * 4);
   if (cell.text.empty()) return;
@@ -464,19 +486,18 @@ void rasteriseCell(const TextCell& cell, unsigned char* rgba) {
   }
   // Faces are held by index only: finding a mark's font may open another.
   const int baseFace = faceFor(base, cell.emoji);
-  if (baseFace < 0) {
-    drawCodePointBox(base, false, rgba);
-    return;
-  }
   const bool square = isWide(base);
-  const bool picture = faceAt(baseFace).fixedColour;
+  const bool picture = baseFace >= 0 && faceAt(baseFace).fixedColour;
   const float pixelsPerEm =
-      square ? kWidePixelsPerEm
-             : static_cast<float>(kCapHeight * faceAt(baseFace).face->units_per_EM / faceAt(baseFace).capUnits);
+      square || baseFace < 0
+          ? kWidePixelsPerEm
+          : static_cast<float>(kCapHeight * faceAt(baseFace).face->units_per_EM / faceAt(baseFace).capUnits);
   std::vector<std::pair<Piece, std::pair<int, int>>> pieces(1);
-  if (!renderPiece(faceAt(baseFace), base, pixelsPerEm, pieces[0].first)) {
+  if (baseFace < 0 || !renderPiece(faceAt(baseFace), base, pixelsPerEm, pieces[0].first)) {
     drawCodePointBox(base, false, rgba);
-    return;
+    if (cell.text.size() == 1) return;
+    // The marks of a character no font draws stand over its box.
+    pieces[0].first = pictureAsPiece(rgba);
   }
   // Marks over the character, centred on its ink and moved clear of what
   // is there already when they would run into it; nothing else is shaped.

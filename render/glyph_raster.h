@@ -14,8 +14,9 @@ constexpr int kCellPixels = 32;
 // atlas's baseline (4 pixels above the bottom) and capital height (24);
 // colour glyphs keep their colours. An invisible character, a character no
 // installed font has and one whose glyph has no ink draw as
-// drawCodePointBox() (dashed for invisible ones): never a blank. A mark no
-// font has draws as a small box where the mark goes, never as nothing.
+// drawCodePointBox() (dashed for invisible ones): never a blank; the marks
+// of a character no font has stand over its box. A mark no font has draws
+// as a small box where the mark goes, never as nothing.
 // Each character comes from the first font in the system's order
 // (systemFaceFor()) that really has it; fonts are opened once and stay
 // open. Works without a graphics context, from any one thread at a time

@@ -67,6 +67,7 @@ TEST_F(GlyphRasterTest, EveryMarkShowsAndChangesTheCell) {
       {"a mark from a font opened meanwhile, then another", "x\xE3\x82\x99\xCC\x81", "x\xCC\x81"},
       {"a mark no font has, then one the base's font has", "x\xE1\xB7\xA2\xCC\x95", "x\xCC\x95"},
       {"a mark no font has, under a composed letter", "caf\xC3\xA9\xE1\xB7\xBA", "caf\xC3\xA9"},
+      {"a mark over a character no font has", "\xCD\xB8\xCC\x81", "\xCD\xB8"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
