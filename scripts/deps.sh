@@ -12,7 +12,7 @@ packages=("$@")
   xvfb xdotool x11-utils libx11-dev libxtst-dev imagemagick xdg-utils
   librsvg2-bin dpkg-dev lintian desktop-file-utils groff man-db file
   clang libclang-rt-dev appstream libfreetype-dev libfontconfig-dev
-  fonts-dejavu-core fonts-noto-cjk fonts-noto-color-emoji
+  fonts-dejavu-core fonts-noto-cjk fonts-noto-color-emoji unicode-data
 )
 
 missing=()
