@@ -44,5 +44,11 @@ FILE* openRegularFile(const char* path, const char* mode);
 // so a value in any script arrives whole.
 bool environmentVariable(const char* name, std::string& value);
 
+// Moves the read position of `stream` past a hole (bytes a sparse file
+// does not store, which read as zeros) that starts where it stands, to the
+// end of the file when the hole reaches it. Nothing where the platform or
+// the stream cannot tell (Windows, a stream on memory).
+void skipHole(FILE* stream);
+
 }  // namespace platform
 }  // namespace zub

@@ -82,5 +82,16 @@ bool environmentVariable(const char* name, std::string& value) {
   return true;
 }
 
+void skipHole(FILE* stream) {
+  const int fd = fileno(stream);
+  const off_t at = fd < 0 ? -1 : ftello(stream);
+  if (at < 0) return;
+  const off_t data = lseek(fd, at, SEEK_DATA);
+  // The stream is moved in every case: lseek has moved its descriptor.
+  if (data >= at) fseeko(stream, data, SEEK_SET);
+  else if (errno == ENXIO) fseeko(stream, 0, SEEK_END);
+  else fseeko(stream, at, SEEK_SET);
+}
+
 }  // namespace platform
 }  // namespace zub

@@ -100,5 +100,8 @@ bool environmentVariable(const char* name, std::string& value) {
   }
 }
 
+// Sparse files are read through like any other.
+void skipHole(FILE*) {}
+
 }  // namespace platform
 }  // namespace zub
