@@ -257,7 +257,10 @@ std::string recorderScript(bool includeProgramName, const std::string& copyFile)
       "for f in /proc/$$/fd/*; do readlink \"$f\"; done > \"$out/fds\"\n"
       "cat /proc/$$/stat > \"$out/stat\"\n"
       "readlink /proc/$$/cwd > \"$out/cwd\"\n"
-      "grep -E '^Sig(Blk|Ign):' /proc/$$/status > \"$out/signals\"\n";
+      // Read by the shell itself: while it starts a command its own mask
+      // may block everything for a moment.
+      "while read -r l; do case $l in SigBlk:*|SigIgn:*) echo \"$l\";; esac; done"
+      " < /proc/$$/status > \"$out/signals\"\n";
   if (!copyFile.empty()) {
     script += "cat '" + copyFile + "' > \"$out/copy\"\n";
   }
