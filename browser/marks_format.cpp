@@ -17,6 +17,16 @@ bool isSpace(int c) {
 }
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
 
+// The zeroBlock bytes at `bytes` are all zero.
+constexpr size_t zeroBlock = 64;
+bool allZero(const char* bytes) {
+  uint64_t words[zeroBlock / sizeof(uint64_t)];
+  std::memcpy(words, bytes, sizeof words);
+  uint64_t any = 0;
+  for (uint64_t word : words) any |= word;
+  return any == 0;
+}
+
 // What the place of a key in a pair holds.
 enum class KeyToken { end, key, other };
 
@@ -27,6 +37,7 @@ struct MarksReader {
   size_t pos = 0;
   size_t end = 0;
   bool streamEnded = false;
+  uint64_t streamOffset = 0;  // where the stream stands; reads start at 0
   char buffer[1 << 16];
 
   // Moves what is unread to the front and reads more behind it; false when
@@ -39,6 +50,7 @@ struct MarksReader {
     if (end == sizeof buffer) return false;
     const size_t got = fread(buffer + end, 1, sizeof buffer - end, stream);
     if (got == 0) streamEnded = true;
+    streamOffset += got;
     end += got;
     return got > 0;
   }
@@ -58,10 +70,18 @@ struct MarksReader {
   // instead of read.
   void skipToken() {
     for (;;) {
-      while (pos < end && !isSpace(static_cast<unsigned char>(buffer[pos]))) ++pos;
-      if (pos < end || streamEnded) return;
+      while (pos < end) {
+        // Zero bytes, as a hole reads, go a block at a time.
+        if (buffer[pos] == 0 && end - pos >= zeroBlock && allZero(buffer + pos)) {
+          pos += zeroBlock;
+          continue;
+        }
+        if (isSpace(static_cast<unsigned char>(buffer[pos]))) return;
+        ++pos;
+      }
+      if (streamEnded) return;
       pos = end = 0;
-      zub::platform::skipHole(stream);
+      if (!zub::platform::skipHole(stream, streamOffset)) streamEnded = true;
       if (!refill()) return;
     }
   }
@@ -165,6 +185,7 @@ MarksFileRead readMarksFile(FILE* stream, const std::vector<zub::Digest>& keys,
   reader.stream = stream;
   reader.pos = reader.end = 0;
   reader.streamEnded = false;
+  reader.streamOffset = 0;
 
   MarksFileRead result;
   int32_t pairCount = 0;

@@ -82,15 +82,17 @@ bool environmentVariable(const char* name, std::string& value) {
   return true;
 }
 
-void skipHole(FILE* stream) {
+bool skipHole(FILE* stream, uint64_t& offset) {
   const int fd = fileno(stream);
-  const off_t at = fd < 0 ? -1 : ftello(stream);
-  if (at < 0) return;
+  if (fd < 0) return true;
+  const off_t at = static_cast<off_t>(offset);
   const off_t data = lseek(fd, at, SEEK_DATA);
-  // The stream is moved in every case: lseek has moved its descriptor.
-  if (data >= at) fseeko(stream, data, SEEK_SET);
-  else if (errno == ENXIO) fseeko(stream, 0, SEEK_END);
-  else fseeko(stream, at, SEEK_SET);
+  if (data < 0 && errno == ENXIO) return false;
+  // The stream is moved in every other case: lseek may have moved its
+  // descriptor.
+  if (data > at) offset = static_cast<uint64_t>(data);
+  fseeko(stream, static_cast<off_t>(offset), SEEK_SET);
+  return true;
 }
 
 }  // namespace platform

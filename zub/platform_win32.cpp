@@ -101,7 +101,7 @@ bool environmentVariable(const char* name, std::string& value) {
 }
 
 // Sparse files are read through like any other.
-void skipHole(FILE*) {}
+bool skipHole(FILE*, uint64_t&) { return true; }
 
 }  // namespace platform
 }  // namespace zub
