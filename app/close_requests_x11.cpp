@@ -213,8 +213,8 @@ void watchCloseRequests() {
   defaultErrorHandler = XSetErrorHandler(onXError);
   XSetIOErrorHandler(onConnectionLost);
 
-  // A signal the thread took before this still finds the program as it
-  // was: it has ended it.
+  // From here a stop is the event loop's to act on; one the thread took
+  // before has ended the program already.
   loopTakesStops.store(true);
   if (signalThread && closeConnection != nullptr) return;
   // The signal thread cannot wake the loop, or there is none: the loop
