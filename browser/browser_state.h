@@ -102,9 +102,9 @@ void saveMarks(BrowserState& state);
 // (readMarksFile() says where a damaged file ends the read). A missing or
 // damaged file never stops it: what cannot be read stays 0 (marks) or as it
 // was (selection). A selection the file holds from -1 up to the number of
-// entries is kept; one beyond becomes the nearer end entry (0 with no
-// entries). Without a stored one the selection stays as it was (the 2
-// openDirectory() sets, whatever the entries).
+// entries is kept, and 2 whatever the entries; any other becomes the
+// nearer end entry (0 with no entries). Without a stored one the selection
+// stays as it was (the 2 openDirectory() sets, whatever the entries).
 void loadMarks(BrowserState& state);
 
 // Unmarks every entry, and has the next saveMarks() drop every mark the

@@ -104,13 +104,14 @@ void takeOthersMarks(BrowserState& state, const zub::SettingsLocation& location)
 }
 
 // The stored selection from -1 (none) up to `count` (one past the last
-// entry, where the fresh 2 of a folder of only "." and ".." lies) is kept;
-// one beyond (a list that shrank, a damaged file) becomes the nearest
-// entry, so that the user sees where it is: the last, or the first (0 with
-// no entries).
+// entry, where the fresh 2 of a folder of only "." and ".." lies) is kept,
+// and so is 2 itself: the fresh selection of a folder with fewer entries,
+// saved and read back, stays what it was. One beyond (a list that shrank,
+// a damaged file) becomes the nearest entry, so that the user sees where
+// it is: the last, or the first (0 with no entries).
 int32_t selectionWithin(int32_t selection, size_t count) {
   const int64_t entries = static_cast<int64_t>(count);
-  if (selection >= -1 && selection <= entries) return selection;
+  if ((selection >= -1 && selection <= entries) || selection == 2) return selection;
   return selection < -1 ? 0 : static_cast<int32_t>(std::max<int64_t>(entries - 1, 0));
 }
 

@@ -206,6 +206,7 @@ TEST_F(MarksTest, LoadedSelectionLiesWithinTheEntries) {
       {"new directory of one entry, kept too", 1, "", 2},
       {"a folder that cannot be listed", 0, "", 2},
       {"no entries", 0, "0\n5\n\n", 0},
+      {"a stored 2, whatever the entries", 0, "0\n2\n\n", 2},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
