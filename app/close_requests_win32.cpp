@@ -16,14 +16,14 @@ HWND watchedWindow = nullptr;
 
 // The request goes to the event loop as the window manager's close would:
 // the toolkit's close handling then saves and exits on its own thread.
-BOOL WINAPI onConsoleEvent(DWORD event) {
+BOOL WINAPI onConsoleEvent(DWORD) {
   stopRequested = 1;
   if (watchedWindow != nullptr) PostMessageA(watchedWindow, WM_CLOSE, 0, 0);
-  // For these the process is ended once the handler returns: the event
-  // loop gets a few seconds to save first (its exit ends this thread).
-  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
-    Sleep(5000);
-  return TRUE;
+  // The event loop gets 1.5 s to save and exit, which ends this thread
+  // too. A loop stuck on anything must not keep the program alive: then
+  // the system's own handling of the event ends the process.
+  Sleep(1500);
+  return FALSE;
 }
 
 // The toolkit's close callback, for the window manager's close and the

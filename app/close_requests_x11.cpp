@@ -4,6 +4,8 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cerrno>
+#include <ctime>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -24,18 +26,22 @@ namespace {
 
 // Every thread keeps the stop signals blocked from the start of main(),
 // and one thread takes them with sigwait(): nothing of the program runs
-// inside a signal handler (unless that thread cannot be made), and a
-// signal that comes before the window exists waits for it instead of
-// ending the program unsaved.
-sigset_t stopSignals() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&signals, signal);
-  return signals;
-}
+// inside a signal handler (unless that thread cannot be made). The stop
+// signals the program was started with ignored (nohup, a script's
+// background job) are left out, and stay ignored.
+sigset_t watchedSignals;
 
 // The first stop signal taken; 0 while none came.
 std::atomic<int> stopSignal{0};
+// Set once the event loop takes stop requests; before that nothing has
+// been shown, and a stop signal ends the program at once.
+std::atomic<bool> loopTakesStops{false};
+
+// How long the event loop has to save and end after a stop signal, before
+// the signal thread ends the process anyway: a loop stuck on anything
+// (an X server that does not answer, a file system that hangs) must not
+// keep a stopped program alive. Every mark change is on disk by then.
+constexpr long stopGraceMilliseconds = 1500;
 
 Display* toolkitDisplay = nullptr;
 Window watchedWindow = 0;
@@ -47,6 +53,8 @@ Atom deleteWindowAtom = 0;
 // message that the window manager's close would send.
 Display* closeConnection = nullptr;
 bool windowDestroyed = false;
+// The thread that takes the stop signals could be made.
+bool signalThread = false;
 
 XErrorHandler defaultErrorHandler = nullptr;
 
@@ -62,40 +70,46 @@ XEvent closeMessage(Display* display) {
   return close;
 }
 
+// Ends the process by `signal`, its default action restored, from
+// whichever thread calls it.
+[[noreturn]] void endBySignal(int signal) {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signal);
+  raise(signal);
+  pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+  // Not reached: the default action of all three ends the process.
+  std::_Exit(128 + signal);
+}
+
 void* takeStopSignals(void*) {
-  const sigset_t signals = stopSignals();
   int signal = 0;
-  if (sigwait(&signals, &signal) != 0) return nullptr;
+  if (sigwait(&watchedSignals, &signal) != 0) return nullptr;
   stopSignal.store(signal);
+  if (!loopTakesStops.load()) endBySignal(signal);
   if (closeConnection != nullptr) {
     XEvent close = closeMessage(closeConnection);
     XSendEvent(closeConnection, watchedWindow, False, NoEventMask, &close);
     XFlush(closeConnection);
   }
   // Later stop signals stay pending, and end the process once the save
-  // is done (endAfterSave()).
-  return nullptr;
+  // is done (endAfterSave()), or once the grace has run out.
+  struct timespec grace = {stopGraceMilliseconds / 1000, (stopGraceMilliseconds % 1000) * 1000000};
+  while (nanosleep(&grace, &grace) != 0 && errno == EINTR) {
+  }
+  endBySignal(signal);
 }
 
 // After the save: the way the process was asked to end. A stop signal
-// ends it by the same signal, its default action restored; anything else
-// exits with `status`.
+// ends it by the same signal; anything else exits with `status`.
 [[noreturn]] void endAfterSave(int status) {
   const int signal = stopSignal.load();
-  if (signal != 0) {
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal);
-    raise(signal);
-    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-    // Not reached: the default action of all three ends the process.
-    std::_Exit(128 + signal);
-  }
+  if (signal != 0) endBySignal(signal);
   std::exit(status);
 }
 
@@ -161,15 +175,25 @@ Bool destroyedWindowCloses(Display* display, XEvent* event, xEvent* wire) {
 }  // namespace
 
 void holdStopRequests() {
-  const sigset_t signals = stopSignals();
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  // An ignored signal would be dropped, never held: a stop request counts
-  // however the program was started (in the background of a script, its
-  // SIGINT comes ignored).
-  for (int signal : {SIGTERM, SIGHUP, SIGINT}) std::signal(signal, SIG_DFL);
+  sigemptyset(&watchedSignals);
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    struct sigaction current;
+    if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+      sigaddset(&watchedSignals, signal);
+  }
+  pthread_sigmask(SIG_BLOCK, &watchedSignals, nullptr);
   // The toolkit's connection is the event loop's, the close connection
   // the signal thread's; Xlib's shared state then needs its locks.
   XInitThreads();
+  pthread_t taker;
+  if (pthread_create(&taker, nullptr, takeStopSignals, nullptr) == 0) {
+    pthread_detach(taker);
+    signalThread = true;
+    return;
+  }
+  // Without the thread, a stop signal keeps its default action until the
+  // event loop takes it.
+  pthread_sigmask(SIG_UNBLOCK, &watchedSignals, nullptr);
 }
 
 void watchCloseRequests() {
@@ -183,25 +207,27 @@ void watchCloseRequests() {
     deleteWindowAtom = XInternAtom(toolkitDisplay, "WM_DELETE_WINDOW", False);
     convertDestroyNotify = XESetWireToEvent(toolkitDisplay, DestroyNotify, destroyedWindowCloses);
     if (convertDestroyNotify == nullptr) XESetWireToEvent(toolkitDisplay, DestroyNotify, nullptr);
-    closeConnection = XOpenDisplay(DisplayString(toolkitDisplay));
+    if (signalThread) closeConnection = XOpenDisplay(DisplayString(toolkitDisplay));
     if (closeConnection != nullptr) XSetIOErrorExitHandler(closeConnection, keepRunning, nullptr);
   }
   defaultErrorHandler = XSetErrorHandler(onXError);
   XSetIOErrorHandler(onConnectionLost);
 
-  // The thread takes the signals held since start-up too.
-  pthread_t taker;
-  if (closeConnection != nullptr && pthread_create(&taker, nullptr, takeStopSignals, nullptr) == 0) {
-    pthread_detach(taker);
-    return;
+  // From here a stop is the event loop's to act on; one the thread took
+  // before has ended the program already.
+  loopTakesStops.store(true);
+  if (signalThread && closeConnection != nullptr) return;
+  // The signal thread cannot wake the loop, or there is none: the loop
+  // looks for a stop a few times a second, noted by the thread or, without
+  // it, by a handler.
+  if (!signalThread) {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = noteStopSignal;
+    action.sa_mask = watchedSignals;
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGHUP, SIGINT})
+      if (sigismember(&watchedSignals, signal)) sigaction(signal, &action, nullptr);
   }
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = noteStopSignal;
-  action.sa_mask = stopSignals();
-  action.sa_flags = SA_RESTART;
-  for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal, &action, nullptr);
-  const sigset_t signals = stopSignals();
-  pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
   glutTimerFunc(100, pollStopSignal, 0);
 }

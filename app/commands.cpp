@@ -54,7 +54,7 @@ void toggleSelectedMark(BrowserState& state) {
 }
 
 void clearAllMarks(BrowserState& state) {
-  for (int32_t& mark : state.marks) mark = 0;
+  clearMarks(state);
   refreshMarks(state);
 }
 

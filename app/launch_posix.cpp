@@ -92,11 +92,16 @@ int highestDescriptor() {
                                         const char* fallback,
                                         char* const* fallbackArgv,
                                         char* const* environment) {
+  // Every signal at its default action and none blocked, whatever the
+  // browser inherited or set for itself (SIGXFSZ ignored, a nohup's
+  // SIGHUP, a script's SIGINT): exec keeps an ignored signal ignored.
+  struct sigaction byDefault {};
+  byDefault.sa_handler = SIG_DFL;
+  sigemptyset(&byDefault.sa_mask);
+  for (int signal = 1; signal < NSIG; ++signal) sigaction(signal, &byDefault, nullptr);
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  signal(SIGPIPE, SIG_DFL);
-  signal(SIGCHLD, SIG_DFL);
   const int ignored = chdir(folder);
   (void)ignored;
   dup2(devNull, STDIN_FILENO);

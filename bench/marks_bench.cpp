@@ -3,6 +3,7 @@
 // holds many, and the largest directories, with the memory a save takes.
 //   build/bench/marks_bench
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,9 @@
 #include "zub/settings.h"
 
 namespace {
+
+// The benchmarks' own folder (runBenchmarksInPrivateHome()).
+std::string benchRoot;
 
 // A state for directory `dir` (never listed: the names are given) with
 // `count` entries.
@@ -189,8 +193,59 @@ void BM_ToggleAfterAnotherInstance(benchmark::State& bench) {
   }
 }
 
+// A folder of `count` empty files entry-0, entry-1, ... under the
+// benchmarks' root, made the first time it is asked for.
+std::string folderOf(size_t count) {
+  const std::string dir = benchRoot + "/folder-" + std::to_string(count);
+  if (mkdir(dir.c_str(), 0755) != 0) return dir;
+  for (size_t i = 0; i < count; ++i) {
+    const std::string path = dir + "/entry-" + std::to_string(i);
+    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd >= 0) close(fd);
+  }
+  return dir;
+}
+
+// A toggle in a real folder of range(0) entries. With range(1) set, the
+// file also holds another instance's mark of an entry this one has never
+// listed (made after it listed the folder): every save keeps that mark,
+// and should cost about what the plain toggle (range(1) 0) costs: the
+// folder is listed once, for the first save, before the toggles timed.
+void BM_ToggleInAFolder(benchmark::State& bench) {
+  const size_t count = static_cast<size_t>(bench.range(0));
+  const std::string dir = folderOf(count);
+  writeMarksFileOf(dir, "");
+  BrowserState state = stateWith(dir, count);
+  if (bench.range(1) != 0) {
+    const std::string later = "made-later";
+    const int fd = open((dir + "/" + later).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0) return bench.SkipWithError("no file made");
+    close(fd);
+    BrowserState other = stateWith(dir, count);
+    other.entryNames.push_back(later);
+    other.entryDigests.push_back(zub::digest(later));
+    loadMarks(other);
+    other.marks.back() = 1;
+    saveMarks(other);
+  }
+  loadMarks(state);
+  // The one listing that finds the other's entry is made here.
+  state.marks[2] ^= 1;
+  saveMarks(state);
+  loadMarks(state);
+  for (auto _ : bench) {
+    state.marks[2] ^= 1;
+    saveMarks(state);
+    loadMarks(state);
+  }
+  if (bench.range(1) != 0 && !state.marksFileMarksUnlisted)
+    bench.SkipWithError("the other instance's mark was lost");
+}
+
 BENCHMARK(BM_Toggle)->Iterations(1000);
 BENCHMARK(BM_ToggleAfterAnotherInstance)->Iterations(1000);
+BENCHMARK(BM_ToggleInAFolder)->Args({1000000, 0})->Args({1000000, 1})->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadCraftedKeys)->Arg(20000)->Arg(80000)->Arg(160000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAnnouncesFewHoldsMany)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadHugeSparseFile)->Unit(benchmark::kMicrosecond);
@@ -201,6 +256,5 @@ BENCHMARK(BM_SaveBesideOtherFiles)->Arg(0)->Arg(100000)->Unit(benchmark::kMillis
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string root;
-  return runBenchmarksInPrivateHome(argc, argv, "orchard-marks-bench", root);
+  return runBenchmarksInPrivateHome(argc, argv, "orchard-marks-bench", benchRoot);
 }

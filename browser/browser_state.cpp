@@ -160,6 +160,8 @@ void openDirectory(const char* path, BrowserState& state) {
   state.listingOrder.resize(count);
   for (size_t i = 0; i < count; ++i) state.listingOrder[order[i]] = static_cast<uint32_t>(i);
   state.entryNames = std::move(names);
+  // What the last directory's file held of entries it did not list.
+  state.unlisted = {};
 
   loadMarks(state);
   buildLinesWith(state, std::move(sortedIsDirectory));

@@ -54,6 +54,20 @@ struct BrowserState {
   // instance listed them, or they are gone): the next save lists the
   // folder again and keeps the marks of those that exist.
   bool marksFileMarksUnlisted = false;
+  // Those entries that exist, as the last save found them: their keys,
+  // the marks the file holds for them and their names (the folder is
+  // listed once to find them). While the file is what this instance last
+  // read or wrote, a save keeps them by asking for each name alone,
+  // instead of listing the folder again.
+  struct UnlistedMarks {
+    std::vector<zub::Digest> keys;
+    std::vector<int32_t> marks;
+    std::vector<std::string> names;
+    bool known = false;  // false: the next save finds them afresh
+  } unlisted;
+  // Set by clearMarks(): the next save writes this instance's marks alone,
+  // taking nothing from the file (another instance's marks included).
+  bool dropStoredMarks = false;
 };
 
 // The program's one browser.
@@ -87,9 +101,16 @@ void saveMarks(BrowserState& state);
 // to the stored count or the end of the file, whatever the entries now
 // (readMarksFile() says where a damaged file ends the read). A missing or
 // damaged file never stops it: what cannot be read stays 0 (marks) or as it
-// was (selection). A selection from -1 up to the number of entries is
-// kept; one beyond becomes the nearer end entry (0 with no entries).
+// was (selection). A selection the file holds from -1 up to the number of
+// entries is kept, and 2 whatever the entries; any other becomes the
+// nearer end entry (0 with no entries). Without a stored one the selection
+// stays as it was (the 2 openDirectory() sets, whatever the entries).
 void loadMarks(BrowserState& state);
+
+// Unmarks every entry, and has the next saveMarks() drop every mark the
+// file holds for the directory: those another instance saved, of entries
+// this one lists or not, too.
+void clearMarks(BrowserState& state);
 
 // The display order of entries in directory `dir`: directories first (by
 // isDir of dir joined with the name), then by name with ASCII letters

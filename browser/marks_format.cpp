@@ -4,16 +4,31 @@
 #include <cinttypes>
 #include <cstring>
 
+#include "zub/platform.h"
+
 namespace {
 
 constexpr size_t keyLength = 32;
-// "-2147483648": nothing longer is a number any valid file holds.
+// "-2147483648": the longest number of a valid file.
 constexpr size_t longestNumber = 11;
 
 bool isSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
+
+// The zeroBlock bytes at `bytes` are all zero.
+constexpr size_t zeroBlock = 64;
+bool allZero(const char* bytes) {
+  uint64_t words[zeroBlock / sizeof(uint64_t)];
+  std::memcpy(words, bytes, sizeof words);
+  uint64_t any = 0;
+  for (uint64_t word : words) any |= word;
+  return any == 0;
+}
+
+// What the place of a key in a pair holds.
+enum class KeyToken { end, key, other };
 
 // The tokens of a stream through one fixed buffer: whatever the file holds,
 // reading it costs no more memory than this.
@@ -22,6 +37,7 @@ struct MarksReader {
   size_t pos = 0;
   size_t end = 0;
   bool streamEnded = false;
+  uint64_t streamOffset = 0;  // where the stream stands; reads start at 0
   char buffer[1 << 16];
 
   // Moves what is unread to the front and reads more behind it; false when
@@ -34,6 +50,7 @@ struct MarksReader {
     if (end == sizeof buffer) return false;
     const size_t got = fread(buffer + end, 1, sizeof buffer - end, stream);
     if (got == 0) streamEnded = true;
+    streamOffset += got;
     end += got;
     return got > 0;
   }
@@ -48,33 +65,58 @@ struct MarksReader {
       while (pos < end && isSpace(static_cast<unsigned char>(buffer[pos]))) ++pos;
     } while (pos == end && refill());
   }
-  // A signed decimal of at most longestNumber bytes; false, nothing
-  // consumed, when there is none. Values beyond 32 bits are clamped.
+  // Consumes the rest of the token under way, however long. A sparse
+  // file's hole reads as zero bytes, all of one token: it is passed over
+  // instead of read.
+  void skipToken() {
+    for (;;) {
+      while (pos < end) {
+        // Zero bytes, as a hole reads, go a block at a time.
+        if (buffer[pos] == 0 && end - pos >= zeroBlock && allZero(buffer + pos)) {
+          pos += zeroBlock;
+          continue;
+        }
+        if (isSpace(static_cast<unsigned char>(buffer[pos]))) return;
+        ++pos;
+      }
+      if (streamEnded) return;
+      pos = end = 0;
+      if (!zub::platform::skipHole(stream, streamOffset)) streamEnded = true;
+      if (!refill()) return;
+    }
+  }
+  // A signed decimal, its digits however many; false, nothing consumed,
+  // when there is none. Values beyond 32 bits are clamped.
   bool readInt(int32_t& out) {
     skipSpace();
     const int first = peek(0);
     const size_t sign = first == '+' || first == '-' ? 1 : 0;
-    size_t length = sign;
-    while (length <= longestNumber && isDigit(peek(length))) ++length;
-    if (length == sign || length > longestNumber) return false;
+    if (!isDigit(peek(sign))) return false;
+    pos += sign;
+    // Past ten digits the value is clamped anyway; it stops growing there.
+    constexpr int64_t beyond = INT64_C(10000000000);
     int64_t value = 0;
-    for (size_t i = sign; i < length; ++i) value = value * 10 + (buffer[pos + i] - '0');
+    for (int c; isDigit(c = peek(0)); ++pos)
+      if (value < beyond) value = value * 10 + (c - '0');
     if (first == '-') value = -value;
     out = static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-    pos += length;
     return true;
   }
-  // Consumes the next token when it is an entry key: exactly 32 upper-case
-  // hexadecimal digits. False, nothing consumed, for any other token and at
+  // Consumes the next token: `key` when it is an entry key, exactly 32
+  // upper-case hexadecimal digits; `other` for any other token; `end` at
   // the end of the stream.
-  bool readKey(zub::Digest& key) {
+  KeyToken readKey(zub::Digest& key) {
     skipSpace();
+    if (peek(0) < 0) return KeyToken::end;
     // Only a whole token of 32 digits: the byte after it must end it.
     const int after = peek(keyLength);
-    if (peek(keyLength - 1) < 0 || (after >= 0 && !isSpace(after))) return false;
-    if (!zub::parseHex(buffer + pos, keyLength, key)) return false;
-    pos += keyLength;
-    return true;
+    if (peek(keyLength - 1) >= 0 && (after < 0 || isSpace(after)) &&
+        zub::parseHex(buffer + pos, keyLength, key)) {
+      pos += keyLength;
+      return KeyToken::key;
+    }
+    skipToken();
+    return KeyToken::other;
   }
 };
 
@@ -133,8 +175,9 @@ constexpr size_t longestLine = keyLength + 1 + longestNumber + 1;
 
 }  // namespace
 
-bool readMarksFile(FILE* stream, const std::vector<zub::Digest>& keys, std::vector<int32_t>& marks,
-                   int32_t& selection) {
+MarksFileRead readMarksFile(FILE* stream, const std::vector<zub::Digest>& keys,
+                            std::vector<int32_t>& marks, int32_t& selection,
+                            KnownOthers others) {
   // Its buffer is too large for the stack of a callback; reads run one at
   // a time on the event-loop thread.
   static MarksReader readerStorage;
@@ -142,10 +185,12 @@ bool readMarksFile(FILE* stream, const std::vector<zub::Digest>& keys, std::vect
   reader.stream = stream;
   reader.pos = reader.end = 0;
   reader.streamEnded = false;
+  reader.streamOffset = 0;
 
+  MarksFileRead result;
   int32_t pairCount = 0;
   reader.readInt(pairCount);
-  reader.readInt(selection);
+  result.selectionRead = reader.readInt(selection);
 
   // Usually the file was written from this very listing: the keys come in
   // entry order and each settles the next entry. Any other key is looked
@@ -153,22 +198,31 @@ bool readMarksFile(FILE* stream, const std::vector<zub::Digest>& keys, std::vect
   const size_t count = keys.size();
   EntryIndex index;
   size_t next = 0;
-  bool others = false;
+  size_t nextOther = 0;
+  const size_t otherCount = others.keys != nullptr ? others.keys->size() : 0;
   for (int32_t read = 0; read < pairCount; ++read) {
     zub::Digest key;
-    if (!reader.readKey(key)) break;
+    const KeyToken token = reader.readKey(key);
+    // The pairs still missing would carry an empty key: they change nothing.
+    if (token == KeyToken::end) break;
     int32_t mark = 0;
     reader.readInt(mark);
+    if (token == KeyToken::other) continue;
     if (next < count && key == keys[next]) {
       marks[next++] = mark;
+      continue;
+    }
+    if (next == count && nextOther < otherCount && key == (*others.keys)[nextOther]) {
+      (*others.marks)[nextOther++] = mark;
+      result.othersMarked = result.othersMarked || mark != 0;
       continue;
     }
     if (index.slots.empty()) index.build(keys);
     const uint32_t entry = index.find(key, keys);
     if (entry != EntryIndex::empty) marks[entry] = mark;
-    else others = others || mark != 0;
+    else result.othersMarked = result.othersMarked || mark != 0;
   }
-  return others;
+  return result;
 }
 
 size_t fillMarksText(void* context, uint64_t offset, char* out, size_t capacity) {

@@ -11,19 +11,39 @@
 
 #include "zub/digest.h"
 
+// What readMarksFile() found beside the marks.
+struct MarksFileRead {
+  bool selectionRead = false;  // the selection parsed (and was stored)
+  bool othersMarked = false;   // a pair whose key is not among the keys marks
+};
+
+// Keys a file is expected to hold after those of the entries, in this
+// order (the entries not listed whose lines a save wrote last), and the
+// marks read for them; both empty pointers for none.
+struct KnownOthers {
+  const std::vector<zub::Digest>* keys = nullptr;
+  std::vector<int32_t>* marks = nullptr;  // one element per key
+};
+
 // Reads the marks file open as `stream`, from its start: the count, the
 // selection into `selection` (left as it was when it does not parse), then
 // up to count pairs, to the end of the file. The mark of a pair whose key
 // is keys[i] goes into marks[i] (one element per key; a later pair with the
-// same key wins); what no pair names is left as it was. A mark that does
-// not parse counts 0 and its text is read as the next key. The read ends,
-// keeping what was read, at the first key token that is not exactly 32
-// upper-case hexadecimal digits and at a number of more than 11 bytes: no
-// valid file holds either, so a damaged, huge or sparse file costs no more
-// than the valid pairs it starts with. Returns true when a pair whose key
-// is not among `keys` holds a non-zero mark (an entry this listing lacks).
-bool readMarksFile(FILE* stream, const std::vector<zub::Digest>& keys, std::vector<int32_t>& marks,
-                   int32_t& selection);
+// same key wins); what no pair names is left as it was. A damaged file
+// never ends the read: a mark that does not parse counts 0 and its text is
+// read as the next key; a key token that is not exactly 32 upper-case
+// hexadecimal digits (lower case, too long, any junk) is consumed whole and
+// names no entry. A number of any length is clamped to 32 bits. Every pair
+// consumes at least one token, so the read costs at most one pass over the
+// file, and a hole of a sparse file is passed over without being read.
+// othersMarked says that a pair whose key is not among `keys` holds a
+// non-zero mark (an entry this listing lacks). The pairs of `others` that
+// come in its order, after the entries' own, set others.marks and are not
+// looked up among `keys`, which a file of a large folder would otherwise
+// cost at every read.
+MarksFileRead readMarksFile(FILE* stream, const std::vector<zub::Digest>& keys,
+                            std::vector<int32_t>& marks, int32_t& selection,
+                            KnownOthers others = {});
 
 // One block of "KEY mark" lines: keys[i] with marks[i], 0 past the end of
 // `marks`.

@@ -34,7 +34,7 @@ bool readText(const char* data, size_t size, const std::vector<zub::Digest>& key
   FILE* stream = fmemopen(size == 0 ? &none : const_cast<char*>(data), size == 0 ? 1 : size, "r");
   check(stream != nullptr, "fmemopen failed");
   if (size == 0) std::fgetc(stream);
-  const bool unlisted = readMarksFile(stream, keys, marks, selection);
+  const bool unlisted = readMarksFile(stream, keys, marks, selection).othersMarked;
   std::fclose(stream);
   return unlisted;
 }

@@ -2,6 +2,7 @@
 // per platform (platform_posix.cpp, platform_win32.cpp), picked by the build.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -43,6 +44,14 @@ FILE* openRegularFile(const char* path, const char* mode);
 // false when the variable is not set. Windows reads the wide environment,
 // so a value in any script arrives whole.
 bool environmentVariable(const char* name, std::string& value);
+
+// Moves the read position of `stream`, which stands at byte `offset` of
+// the file with nothing of it buffered, past a hole (bytes a sparse file
+// does not store, which read as zeros) that starts there; `offset` follows
+// it. False when the hole runs to the end of the file: only zero bytes
+// follow, and the position is left as it was. True otherwise, also where
+// the platform or the stream cannot tell (Windows, a stream on memory).
+bool skipHole(FILE* stream, uint64_t& offset);
 
 }  // namespace platform
 }  // namespace zub

@@ -82,5 +82,18 @@ bool environmentVariable(const char* name, std::string& value) {
   return true;
 }
 
+bool skipHole(FILE* stream, uint64_t& offset) {
+  const int fd = fileno(stream);
+  if (fd < 0) return true;
+  const off_t at = static_cast<off_t>(offset);
+  const off_t data = lseek(fd, at, SEEK_DATA);
+  if (data < 0 && errno == ENXIO) return false;
+  // The stream is moved in every other case: lseek may have moved its
+  // descriptor.
+  if (data > at) offset = static_cast<uint64_t>(data);
+  fseeko(stream, static_cast<off_t>(offset), SEEK_SET);
+  return true;
+}
+
 }  // namespace platform
 }  // namespace zub

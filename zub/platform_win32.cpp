@@ -100,5 +100,8 @@ bool environmentVariable(const char* name, std::string& value) {
   }
 }
 
+// Sparse files are read through like any other.
+bool skipHole(FILE*, uint64_t&) { return true; }
+
 }  // namespace platform
 }  // namespace zub

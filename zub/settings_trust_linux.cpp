@@ -412,6 +412,11 @@ SettingsLocation usableSettingsFile(const std::string& candidate) {
   // The candidate's folder holds the file unless a link leads elsewhere.
   bool inOwnFolder = true;
   for (;;) {
+    // A link to "/" (or to "//") leaves no name to take: it led to a folder.
+    if (walk.pending.empty()) {
+      walk.fail(walk.here() + ": a link that leads to a folder", EISDIR);
+      return failure(walk);
+    }
     const std::string name = walk.pending.back();
     if (!isOwnName(name)) return failure(walk);
     struct stat st, opened, folder;

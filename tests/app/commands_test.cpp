@@ -146,8 +146,8 @@ TEST_F(CommandsTest, ClearMarksRewritesTheFileEvenWhenNothingIsMarked) {
     open(row.path);
     removeMarksFile(row.path);
     runCommand(Command::clearMarks);
-    // 2 for a new file, brought into the list when there is none.
-    const int selection = !row.stored.empty() ? 3 : listed ? 2 : 0;
+    // 2 for a new file, even where nothing is listed.
+    const int selection = !row.stored.empty() ? 3 : 2;
     EXPECT_EQ(marksText(names, selection, std::vector<int>(names.size(), 0)),
               marksFileOf(row.path));
     for (std::string_view line : browserState.displayLines) {

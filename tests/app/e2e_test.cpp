@@ -1,6 +1,9 @@
 // The real program on a virtual display: keys typed through XTEST, the
 // screen read back, the marks files on disk checked.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,12 +12,30 @@
 
 #include <cstdlib>
 #include <functional>
+#include <string>
 
 #include "tests/app/browser_session.h"
 
 using namespace testing_support;
 
 namespace {
+
+// A socket on the TCP port of X display `number` (picked from those free)
+// that takes connections and never answers: a program connecting to it
+// waits in its start-up for ever. -1 when no port is free.
+int silentXServer(int& number) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  for (number = 100; fd >= 0 && number < 200; ++number) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(6000 + number));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd, 8) == 0)
+      return fd;
+  }
+  if (fd >= 0) close(fd);
+  return -1;
+}
 
 // dir holds ".", "..", alpha/, beta/, a.txt, b.txt, c.txt, shown in that
 // order; a fresh directory starts with the selection on alpha (index 2).
@@ -212,19 +233,45 @@ TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
   struct Row {
     const char* what;
     std::function<bool()> stop;
-    int signal;  // 0: exits with status 0
+    int signal;  // 0: exits with `status`
+    int status = 0;
+    int selection = 4;                // stored when it has ended
+    const char* ignored = nullptr;    // a signal it starts with ignored (sh's trap name)
+    std::string program = ORCHARD_BINARY;
   };
+  const auto send = [&](int number) { return kill(browser, number) == 0; };
   const Row rows[] = {
       {"the window manager's close", [&] { return sendCloseRequest(x, window); }, 0},
       {"the window destroyed", [&] { return destroyWindow(x, window); }, 0},
-      {"SIGTERM", [&] { return kill(browser, SIGTERM) == 0; }, SIGTERM},
-      {"SIGHUP", [&] { return kill(browser, SIGHUP) == 0; }, SIGHUP},
-      {"SIGINT", [&] { return kill(browser, SIGINT) == 0; }, SIGINT},
+      {"SIGTERM", [&] { return send(SIGTERM); }, SIGTERM},
+      {"SIGHUP", [&] { return send(SIGHUP); }, SIGHUP},
+      {"SIGINT", [&] { return send(SIGINT); }, SIGINT},
+      // Started so (nohup, a script's background job), it stays ignored.
+      {"SIGINT ignored, then SIGTERM", [&] { return send(SIGINT) && send(SIGTERM); }, SIGTERM,
+       0, 4, "INT"},
+      {"SIGHUP ignored, then SIGTERM", [&] { return send(SIGHUP) && send(SIGTERM); }, SIGTERM,
+       0, 4, "HUP"},
+      // Its own thread starts all fail: a handler notes the signal.
+      {"SIGTERM without threads", [&] { return send(SIGTERM); }, SIGTERM, 0, 4, nullptr,
+       ORCHARD_THREADLESS_BINARY},
+      // The close message never reaches a loop whose X server is stopped:
+      // it ends by the signal anyway, with the marks of the last change.
+      {"SIGTERM, the event loop stuck",
+       [&] { return kill(xvfb, SIGSTOP) == 0 && send(SIGTERM); }, SIGTERM, 0, 2},
+      // Last: the display is gone after it. The test's own connection goes
+      // first, since Xlib would not survive the loss.
+      {"the X server lost", [&] { disconnect(x); return kill(xvfb, SIGKILL) == 0; }, 0, 1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     unlink(marksPath(dir).c_str());  // each row starts on a directory never shown
-    startBrowser({dir});
+    programPath = row.ignored ? "/bin/sh" : row.program;
+    if (row.ignored) {
+      startBrowser({"-c", std::string("trap '' ") + row.ignored + "; exec \"$0\" \"$@\"",
+                    row.program, dir});
+    } else {
+      startBrowser({dir});
+    }
     ASSERT_TRUE(waitForSelection(2, 4));
     type({"t"});
     ASSERT_TRUE(waitForFile(marksPath(dir), marksOf(2, {0, 0, 1, 0, 0, 0, 0})));
@@ -232,34 +279,41 @@ TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
     ASSERT_TRUE(waitForSelection(4, 2));
     ASSERT_TRUE(row.stop());
     const int status = waitForBrowserExit();
+    kill(xvfb, SIGCONT);
     if (row.signal == 0) {
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == row.status) << "wait status " << status;
     } else {
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == row.signal) << "wait status " << status;
     }
-    EXPECT_EQ(marksOf(4, {0, 0, 1, 0, 0, 0, 0}), readFile(marksPath(dir)));
+    EXPECT_EQ(marksOf(row.selection, {0, 0, 1, 0, 0, 0, 0}), readFile(marksPath(dir)));
   }
 }
 
-// A stop signal that comes while the program is still starting (the first
-// directory open, the window not yet there) is held until the window
-// exists, then saves and ends the program by that signal.
-TEST_F(BrowserTest, AStopSignalDuringStartUpStillSaves) {
+// A stop signal that comes while the program is still starting (its
+// first directory open, its window not yet there: the X server it talks
+// to never answers) ends it at once by that signal. Nothing has been
+// shown, so nothing is saved over the marks file the first load made.
+TEST_F(BrowserTest, AStopSignalDuringStartUpEndsTheProgramAtOnce) {
   if (const char* asan = std::getenv("ASAN_OPTIONS")) {
     extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
   }
+  int number = 0;
+  const int server = silentXServer(number);
+  ASSERT_GE(server, 0) << "no free port for a silent X server";
+  const std::string realDisplay = display;
+  display = "127.0.0.1:" + std::to_string(number);
   for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
     SCOPED_TRACE(signal);
     unlink(marksPath(dir).c_str());
     spawnBrowser({dir});
-    // The first open has made the marks file: the program runs its own
-    // code by now, and its window is on the way.
     ASSERT_TRUE(waitUntil([&] { return pathExists(marksPath(dir)); }));
     ASSERT_EQ(0, kill(browser, signal));
     const int status = waitForBrowserExit();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "wait status " << status;
-    EXPECT_EQ(marksOf(2, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
+    EXPECT_EQ("", readFile(marksPath(dir)));
   }
+  display = realDisplay;
+  close(server);
 }
 
 TEST_F(BrowserTest, AFirstArgumentThatIsAlsoAToolkitOptionIsTheDirectory) {

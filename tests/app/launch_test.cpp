@@ -1,7 +1,9 @@
 // launchFile on POSIX, without a display: real files, a stand-in opener on
 // PATH and real processes.
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -169,9 +171,24 @@ TEST_F(LaunchTest, TheProgramIsDetachedFromTheBrowser) {
   const int held = open(sentinel.c_str(), O_RDONLY);
   ASSERT_GE(held, 0);
 
+  // Signals as the browser holds them: SIGXFSZ ignored by the browser
+  // itself, SIGHUP by nohup, the stop signals blocked.
+  struct sigaction ignore {}, xfsz, hup;
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &xfsz);
+  sigaction(SIGHUP, &ignore, &hup);
+  sigset_t stops, mask;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGTERM);
+  sigaddset(&stops, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stops, &mask);
+
   const std::string path = root + "/files/readme.txt";
   ASSERT_TRUE(writeFile(path, "x"));
   launchFile(path);
+  pthread_sigmask(SIG_SETMASK, &mask, nullptr);
+  sigaction(SIGXFSZ, &xfsz, nullptr);
+  sigaction(SIGHUP, &hup, nullptr);
   expectNoChildLeft();
   const auto records = waitForRuns(1);
   close(held);
@@ -186,6 +203,7 @@ TEST_F(LaunchTest, TheProgramIsDetachedFromTheBrowser) {
   }
   for (const std::string& target : record.openFiles) EXPECT_NE(sentinel, target);
   EXPECT_EQ(root + "/files", record.workingDirectory);
+  EXPECT_EQ("SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n", record.signals);
 }
 
 TEST_F(LaunchTest, FailuresShowNothingAndLeaveNoProcessBehind) {

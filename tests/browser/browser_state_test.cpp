@@ -112,7 +112,7 @@ TEST_F(OpenDirectoryTest, MissingDirectoryShowsEmptyList) {
   EXPECT_TRUE(state.entryNames.empty());
   EXPECT_TRUE(state.displayLines.empty());
   EXPECT_TRUE(state.marks.empty());
-  EXPECT_EQ(state.selection, 0);
+  EXPECT_EQ(state.selection, 2);  // the fresh one: nothing stored to bring into range
 }
 
 TEST_F(OpenDirectoryTest, OddNamesAreListedAndShownUnchanged) {
@@ -156,10 +156,13 @@ TEST_F(OpenDirectoryTest, BuildLinesPrefixesMarksAndTestsDirectoriesAfresh) {
   const int games = indexOf(state, "games");
   const int readme = indexOf(state, "readme.txt");
   state.marks[games] = 1;
+  const int dot = indexOf(state, ".");
   state.marks[readme] = 5;  // any non-zero value counts as marked
+  state.marks[dot] = -1;    // negative ones too
   buildLines(state);
   EXPECT_EQ(state.displayLines[games], "* [games]");
   EXPECT_EQ(state.displayLines[readme], "* readme.txt");
+  EXPECT_EQ(state.displayLines[dot], "* [.]");
 
   // The directory vanishes and the file becomes a directory: the next
   // rebuild asks the directory again rather than recalling the listing.

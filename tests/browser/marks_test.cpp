@@ -1,8 +1,12 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <future>
+#include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -25,6 +29,8 @@ TEST_F(MarksTest, FileHoldsCountSelectionAndOneLinePerEntry) {
 TEST_F(MarksTest, DirectoryWithNoEntriesStillGetsItsFile) {
   BrowserState state;
   openDirectory(at("gone").c_str(), state);
+  saveMarks(state);
+  EXPECT_EQ(marksFileOf(at("gone")), "0\n2\n\n");
   state.selection = 7;
   saveMarks(state);
   EXPECT_EQ(marksFileOf(at("gone")), "0\n7\n\n");
@@ -154,14 +160,15 @@ TEST_F(MarksTest, DamagedFilesLoadWhatCanBeRead) {
       {"count too small", "1\n0\n" + dot + " 1\n" + notes + " 1\n", {1, 0, 0}, 0},
       {"negative count", "-4\n0\n" + notes + " 1\n", {0, 0, 0}, 0},
       {"mark does not parse", "2\n0\n" + notes + " x\n" + up + " 1\n", {0, 0, 0}, 0},
-      // A token no valid file holds ends the read; what came before stays.
-      {"key of 1000 bytes ends the read", "3\n0\n" + up + " 1\n" + std::string(1000, 'K') +
-       " 1\n" + notes + " 1\n", {0, 1, 0}, 0},
-      {"key of 33 digits ends the read", "2\n0\n" + notes + "5 1\n" + up + " 1\n", {0, 0, 0}, 0},
-      {"lower-case key ends the read", "2\n0\n" + lower(up) + " 1\n" + notes + " 1\n",
-       {0, 0, 0}, 0},
-      {"mark of 12 digits ends the read", "2\n0\n" + up + " 100000000000\n" + notes + " 1\n",
-       {0, 0, 0}, 0},
+      // A token no valid file holds is passed over; the pairs after it count.
+      {"key of 1000 bytes", "3\n0\n" + up + " 1\n" + std::string(1000, 'K') + " 1\n" + notes +
+       " 1\n", {0, 1, 1}, 0},
+      {"key of 33 digits", "2\n0\n" + notes + "5 1\n" + up + " 1\n", {0, 1, 0}, 0},
+      {"lower-case key", "2\n0\n" + lower(up) + " 1\n" + notes + " 1\n", {0, 0, 1}, 0},
+      {"mark of 12 digits", "2\n0\n" + up + " 100000000000\n" + notes + " 1\n",
+       {0, INT32_MAX, 1}, 0},
+      {"a key of 100,000 bytes", "2\n0\n" + std::string(100000, '\0') + " 1\n" + notes + " 1\n",
+       {0, 0, 1}, 0},
       {"key cut to 255 bytes matches nothing", "1\n0\n" + notes + std::string(300, 'X') + " 1\n",
        {0, 0, 0}, 0},
       {"mark beyond 32 bits", "1\n0\n" + notes + " 99999999999\n", {0, 0, INT32_MAX}, 0},
@@ -196,8 +203,10 @@ TEST_F(MarksTest, LoadedSelectionLiesWithinTheEntries) {
       {"two below the start", 3, "3\n-2\n\n", 0},
       {"within the list, kept", 3, "3\n1\n\n", 1},
       {"new directory, default 2 kept", 3, "", 2},
-      {"new directory of one entry", 1, "", 0},
+      {"new directory of one entry, kept too", 1, "", 2},
+      {"a folder that cannot be listed", 0, "", 2},
       {"no entries", 0, "0\n5\n\n", 0},
+      {"a stored 2, whatever the entries", 0, "0\n2\n\n", 2},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -234,7 +243,8 @@ TEST_F(MarksTest, TwoInstancesKeepEachOthersMarks) {
       {"second marks b, keeps a", &second, "b", 3, {0, 0, 1, 1, 0}},
       {"first marks notes.txt, keeps b", &first, "notes.txt", 4, {0, 0, 1, 1, 1}},
       {"second unmarks a, which it saw marked", &second, "a", 1, {0, 0, 0, 1, 1}},
-      {"first clears all it saw", &first, nullptr, 0, {0, 0, 0, 0, 0}},
+      {"second marks ., which first has not seen", &second, ".", 1, {1, 0, 0, 1, 1}},
+      {"first clears all, the other's new mark too", &first, nullptr, 0, {0, 0, 0, 0, 0}},
       {"second marks a again", &second, "a", 2, {0, 0, 1, 0, 0}},
   };
   const std::vector<std::string> names = {".", "..", "a", "b", "notes.txt"};
@@ -245,7 +255,7 @@ TEST_F(MarksTest, TwoInstancesKeepEachOthersMarks) {
     if (row.entry != nullptr) {
       toggle(state, row.entry);
     } else {
-      for (int32_t& mark : state.marks) mark = 0;
+      clearMarks(state);
       saveMarks(state);
       loadMarks(state);
     }
@@ -272,6 +282,39 @@ TEST_F(MarksTest, MarksOfEntriesThisInstanceHasNotListedAreKept) {
   EXPECT_EQ(marksFileOf(dir), testing_support::marksText(names, 2, {0, 0, 0, 1}));
   loadMarks(second);
   EXPECT_EQ(second.marks[indexOf(second, "new")], 1);
+  // The other instance unmarks it: the next save knows.
+  toggle(second, "new");
+  toggle(first, "notes.txt");
+  const std::vector<std::string> own = {".", "..", "notes.txt"};
+  EXPECT_EQ(marksFileOf(dir), testing_support::marksText(own, 2, {0, 0, 1}));
+  // Marked again there, cleared here: c clears what it has not listed too.
+  toggle(second, "new");
+  clearMarks(first);
+  saveMarks(first);
+  EXPECT_EQ(marksFileOf(dir), testing_support::marksText(own, 2, {0, 0, 0}));
+}
+
+// A key of an entry that is gone, first in the file, makes the load look
+// the entries up, also at the sizes that fill a table without room to
+// spare. In a thread, so that a load that never ends fails after a
+// generous bound instead of stopping the suite.
+TEST_F(MarksTest, ALoadLookingUpAGoneEntryEnds) {
+  for (size_t entries : {16, 32}) {
+    SCOPED_TRACE(entries);
+    auto state = std::make_shared<BrowserState>();
+    state->currentDirectory = at("sized-" + std::to_string(entries));
+    std::vector<std::string> names;
+    for (size_t i = 0; i < entries; ++i) names.push_back("entry-" + std::to_string(i));
+    setEntries(*state, names);
+    writeMarksFile(state->currentDirectory, "2\n0\n" + key("gone") + " 1\n" + key(names[5]) + " 1\n");
+    auto loaded = std::make_shared<std::promise<void>>();
+    std::future<void> done = loaded->get_future();
+    std::thread([state, loaded] { loadMarks(*state); loaded->set_value(); }).detach();
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    Marks expected(entries, 0);
+    expected[5] = 1;
+    EXPECT_EQ(state->marks, expected);
+  }
 }
 
 TEST_F(MarksTest, HandWrittenMarkSurvivesUntilToggled) {

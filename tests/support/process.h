@@ -67,6 +67,7 @@ struct LaunchRecord {
   std::vector<std::string> openFiles;        // targets of every open fd
   std::string workingDirectory;
   std::string copiedFile;
+  std::string signals;  // the SigBlk and SigIgn lines of its /proc status (POSIX)
 };
 
 // Every finished run recorded under `recordDir`, in no particular order;

@@ -256,7 +256,11 @@ std::string recorderScript(bool includeProgramName, const std::string& copyFile)
       "printf '%s\\n%s\\n%s\\n' \"$s0\" \"$s1\" \"$s2\" > \"$out/streams\"\n"
       "for f in /proc/$$/fd/*; do readlink \"$f\"; done > \"$out/fds\"\n"
       "cat /proc/$$/stat > \"$out/stat\"\n"
-      "readlink /proc/$$/cwd > \"$out/cwd\"\n";
+      "readlink /proc/$$/cwd > \"$out/cwd\"\n"
+      // Read by the shell itself: while it starts a command its own mask
+      // may block everything for a moment.
+      "while read -r l; do case $l in SigBlk:*|SigIgn:*) echo \"$l\";; esac; done"
+      " < /proc/$$/status > \"$out/signals\"\n";
   if (!copyFile.empty()) {
     script += "cat '" + copyFile + "' > \"$out/copy\"\n";
   }
@@ -284,6 +288,7 @@ std::vector<LaunchRecord> readLaunchRecords(const std::string& recordDir) {
     if (!cwd.empty() && cwd.back() == '\n') cwd.pop_back();
     record.workingDirectory = cwd;
     record.copiedFile = readFile(base + "copy");
+    record.signals = readFile(base + "signals");
     const StatFields fields = statFields(readFile(base + "stat"));
     record.processGroup = static_cast<int>(fields.group);
     record.session = static_cast<int>(fields.session);

@@ -131,6 +131,8 @@ TEST_F(TrustFixture, NothingButARegularFileIsOpened) {
       {"a link to /dev/zero", [&] { return symlink("/dev/zero", path.c_str()); },
        [&] { return S_ISLNK(lmodeOf(path)) && S_ISCHR(lmodeOf("/dev/zero")); },
        "occupied by a link"},
+      {"a link to /", [&] { return symlink("/", path.c_str()); },
+       [&] { return S_ISLNK(lmodeOf(path)); }, "occupied by a link"},
       {"a dangling link", [&] { return symlink((outside + "/made").c_str(), path.c_str()); },
        [&] { return S_ISLNK(lmodeOf(path)) && !testing_support::pathExists(outside + "/made"); },
        "occupied by a link"},
