@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "app/window_identity.h"
 #include "browser/browser_state.h"
+#include "render/system_fonts.h"
 
 int runBrowser(int argc, char** argv) {
   // The arguments are copied before the toolkit sees argv, so a first
@@ -20,6 +21,9 @@ int runBrowser(int argc, char** argv) {
   // window, which takes about as long as opening 100,000 entries; the open
   // has finished before the event loop starts, so before anything draws
   // or a key is handled.
+  // Before any thread exists: the environment is changed while no other
+  // thread can read it.
+  keepFontsToTheSystem();
   // Before any thread exists, so that every thread holds them.
   holdStopRequests();
   copyArguments(argc, argv);

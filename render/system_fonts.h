@@ -14,6 +14,14 @@ struct FontFace {
   int index = 0;     // the face within a collection (.ttc, .otc); 0 otherwise
 };
 
+// Run as root for another user (sudo -E), drops the environment variables
+// through which that user's files would configure the font libraries
+// (FONTCONFIG_FILE, FONTCONFIG_PATH, FONTCONFIG_SYSROOT, FREETYPE_PROPERTIES),
+// so that fonts come from the system's configuration alone. Call while the
+// process has one thread, before any font lookup. Does nothing otherwise,
+// and nothing on Windows.
+void keepFontsToTheSystem();
+
 // The face the system picks to draw `codePoint` in a bold sans-serif text
 // face, falling back per character the way the system does (on Linux the
 // user's fontconfig configuration decides). With `emoji` the system's emoji

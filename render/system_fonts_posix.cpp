@@ -9,6 +9,8 @@
 // magnified), colour bitmap fonts such as the emoji font are not.
 #include <fontconfig/fontconfig.h>
 
+#include <cstdlib>
+
 #include "render/system_fonts.h"
 #include "zub/settings_trust.h"
 
@@ -39,6 +41,14 @@ FcFontSet* sortedFonts(bool emoji) {
 }
 
 }  // namespace
+
+void keepFontsToTheSystem() {
+  // Turning off the home configuration is not enough: these name the very
+  // files and folders fontconfig reads, whatever it is told of homes.
+  if (!zub::settingsOfAnotherUser()) return;
+  for (const char* name : {"FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT", "FREETYPE_PROPERTIES"})
+    unsetenv(name);
+}
 
 bool systemFaceFor(char32_t codePoint, bool emoji, FontFace& face, std::size_t& position) {
   const FcFontSet* fonts = sortedFonts(emoji);

@@ -323,3 +323,7 @@ bool systemFaceFor(char32_t codePoint, bool emoji, FontFace& face, std::size_t& 
   }
   return false;
 }
+
+// Windows reads fonts through the registry and the folders it names, not
+// through variables of the user's.
+void keepFontsToTheSystem() {}
