@@ -59,7 +59,9 @@ struct Fonts {
 };
 
 Fonts& fonts() {
-  static Fonts f;
+  // Never destroyed: the fonts stay open until the process ends, and
+  // remain reachable from here for the leak checker.
+  static Fonts& f = *new Fonts;
   if (!f.tried) {
     f.tried = true;
     if (FT_Init_FreeType(&f.library) != 0) f.library = nullptr;
