@@ -567,9 +567,10 @@ void layOutCells(std::vector<TextCell>& cells, std::size_t nameBegin, std::size_
   std::u32string part;
   std::vector<unsigned char> partLevels;
   const auto barrier = [&](const TextCell& cell) {
-    const char32_t c = bidiCharacter(cell);
-    return !inName(cell) || (cell.kind == TextCell::Kind::invisible && isDirectionalControl(cell.text[0])) ||
-           isSeparator(c);
+    if (!inName(cell)) return true;
+    if (cell.kind == TextCell::Kind::invisible)
+      return isDirectionalControl(cell.text[0]) || isSeparator(cell.text[0]);
+    return isSeparator(bidiCharacter(cell));
   };
   bool anyRightToLeft = false;
   const bool mayTurn = std::any_of(cells.begin(), cells.end(), [&](const TextCell& c) {

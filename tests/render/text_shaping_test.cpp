@@ -147,6 +147,7 @@ TEST(TextShaping, CellsShowInReadingOrder) {
       {"a mark between two Hebrew letters parts them", "\xD7\x90\xE2\x80\x8E\xD7\x91", 0, 0,
        "g:5D0 i:200E g:5D1"},
       {"an isolate parts them too", "\xD7\x90\xE2\x81\xA7\xD7\x91\xE2\x81\xA9", 0, 0, "g:5D0 i:2067 g:5D1 i:2069"},
+      {"so does a paragraph separator", "\xD7\x90\xE2\x80\xA9\xD7\x91", 0, 0, "g:5D0 i:2029 g:5D1"},
       {"prefix and directory brackets stay", "* [\xD7\x90\xD7\x91]", 3, 7, "* _ [ g:5D1 g:5D0 ]"},
       {"a ZWJ between letters keeps its cell", "a\xE2\x80\x8D" "b", 0, 0, "a i:200D b"},
       {"a ZWJ after a Hebrew letter keeps its cell", "\xD7\x90\xE2\x80\x8D\xD7\x91", 0, 0, "g:5D1 i:200D g:5D0"},
