@@ -35,13 +35,17 @@ std::size_t decodeUtf8(const char* text, std::size_t length, std::size_t at, cha
 
 // Replaces `cells` by the cells of `text`, left to right in stored order.
 // A combining mark joins the cell of the character before it (a printable
-// one; at most kMaxCellCharacters code points in one cell, later marks
-// take cells of their own), and so do the conjoining Hangul vowels and
-// finals; U+FE0E and U+FE0F join a character that has a text and an emoji
-// form and choose it. Invisible characters take cells of their own.
+// one; at most kMaxCellCharacters code points in one cell), and so do the
+// conjoining Hangul vowels and finals. A mark that joins nothing (the
+// first of a name, after a control or invisible character, past a full
+// cell) starts a cell on kDottedCircle. U+FE0E and U+FE0F join a
+// character that has a text and an emoji form and choose it. Invisible
+// characters take cells of their own.
 // Stops before the cell after the first `maxCells`, so that only what can
 // show is looked at, however long the text.
 void splitIntoCells(std::string_view text, std::vector<TextCell>& cells,
                     std::size_t maxCells = static_cast<std::size_t>(-1));
 
 constexpr std::size_t kMaxCellCharacters = 8;
+// U+25CC DOTTED CIRCLE, the base of a mark that stands alone.
+constexpr char32_t kDottedCircle = 0x25CC;

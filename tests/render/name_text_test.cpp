@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "render/glyph_cache.h"
+#include "render/glyph_raster.h"
 #include "render/name_text.h"
 #include "render/system_fonts.h"
 #include "render/text.h"
 #include "render/text_cells.h"
 #include "tests/render/gl_canvas.h"
+#include "tests/support/support.h"
 
 namespace {
 
@@ -24,6 +26,7 @@ class NameTextTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string why;
+    if (!testing_support::useTestFonts(why)) GTEST_SKIP() << why;
     if (!openGlContext(why)) GTEST_SKIP() << why;
     canvas = makeCanvas(kWidth, kHeight);
   }
@@ -247,6 +250,67 @@ TEST_F(NameTextTest, CellsAreRasterisedOnceAndComeBackAfterEviction) {
   EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots);
   EXPECT_EQ(firstDifference(name(sun), first), "");
   EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots + 1);
+}
+
+// The text form and the emoji form of one character are two cells of the
+// cache; U+FE0E asks for the text form's.
+TEST_F(NameTextTest, TextAndEmojiFormsTakeSlotsOfTheirOwn) {
+  const std::size_t before = glyphCacheRasterised();
+  const Picture text = name("\xE2\x9D\xA4");
+  const Picture emoji = name("\xE2\x9D\xA4\xEF\xB8\x8F");
+  EXPECT_EQ(glyphCacheRasterised(), before + 2);
+  EXPECT_NE(firstDifference(text, emoji), "");
+  EXPECT_EQ(firstDifference(name("\xE2\x9D\xA4\xEF\xB8\x8E"), text), "");
+  EXPECT_EQ(glyphCacheRasterised(), before + 2);
+}
+
+// A cell shows the rasterised picture on its own pixels, alpha-tested and
+// blended as text is: the first time, just rasterised, and again from the
+// cache.
+TEST_F(NameTextTest, CachedCellsShowTheRasterisedPicture) {
+  const std::string text = "\xD0\x96\xCC\x81";  // Zhe with an acute
+  std::vector<TextCell> cells;
+  splitIntoCells(text, cells);
+  ASSERT_EQ(cells.size(), 1u);
+  unsigned char rgba[kCellPixels * kCellPixels * 4];
+  rasteriseCell(cells[0], rgba);
+  for (const char* when : {"rasterised", "cached"}) {
+    SCOPED_TRACE(when);
+    const Picture p = drawn([&] { drawName(text, 1, 1, 1, 32, kY, 0, kWidth); });
+    const double background = p.at(kWidth - 1, kHeight - 1).r;
+    int wrong = 0;
+    for (int y = 0; y < kCellPixels; ++y)
+      for (int x = 0; x < kCellPixels; ++x) {
+        const int alpha = rgba[(y * kCellPixels + x) * 4 + 3];
+        if (alpha >= 60 && alpha <= 68) continue;  // at the alpha test's edge
+        const double a = alpha / 255.0;
+        // The black copy, then the white one on the same spot.
+        const double expected = a > 0.25 ? 255 * a + background * (1 - a) * (1 - a) : background;
+        wrong += std::abs(p.at(32 + x, kY + y).r - expected) > 4;
+      }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+// Cells that start left of the right edge are drawn whole, the part past
+// the edge too; a cell that starts at the edge is not.
+TEST_F(NameTextTest, ACellCutByTheRightEdgeStillShows) {
+  struct Row {
+    const char* text;
+    float right;  // from the name's start
+    bool thirdShows;
+  };
+  const Row rows[] = {
+      {"\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5", 80, true},
+      {"HHH", 80, true},
+      {"\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5", 64, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.text << " to " << row.right);
+    const Picture p = drawn([&] { drawName(row.text, 1, 1, 1, 32, kY, 1, 32 + row.right); });
+    EXPECT_GT(inkInCell(p, 32 + 32), 20);
+    EXPECT_EQ(inkInCell(p, 32 + 64) > 20, row.thirdShows);
+  }
 }
 
 }  // namespace
