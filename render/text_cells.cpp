@@ -97,7 +97,10 @@ void splitIntoCells(std::string_view text, std::vector<TextCell>& cells, std::si
     // A mark with nothing to stand on would hang in its cell as a stray
     // accent or comma: it gets the dotted circle that stands for a missing
     // letter.
-    if (isCombiningMark(c)) cell.text.assign(1, kDottedCircle);
+    if (isCombiningMark(c)) {
+      cell.text.assign(1, kDottedCircle);
+      cell.circled = true;
+    }
     cell.text.push_back(c);
     cell.at = at;
     cells.push_back(std::move(cell));

@@ -22,6 +22,7 @@ struct TextCell {
   bool emoji = false;      // glyph: the emoji font is asked first
   std::u32string text;     // a character and the marks over it, composed (NFC)
   std::size_t at = 0;      // where the cell's first byte lies in the text
+  bool circled = false;    // glyph: text[0] is a kDottedCircle supplied, not stored
   unsigned short slice = 0;   // slice only: which cell of the run, from the left
   bool rightToLeft = false;   // slice only: the run was shaped right to left
 };

@@ -304,7 +304,7 @@ void appendStored(const TextCell& cell, std::u32string& out) {
     out.push_back(cell.byte);
     return;
   }
-  out += cell.text;
+  out.append(cell.text, cell.circled ? 1 : 0);
   // A variation selector that chose the emoji form was taken into the cell.
   if (cell.kind == TextCell::Kind::glyph && cell.emoji && cell.text.size() == 1 && !isEmojiPresentation(cell.text[0]))
     out.push_back(0xFE0F);
@@ -318,8 +318,9 @@ std::size_t emojiElement(const std::vector<TextCell>& cells, std::size_t i) {
   // Keycaps: a digit, '#' or '*', U+FE0F, U+20E3 (or without the selector,
   // when the keycap mark joined the digit's cell).
   if (cell.kind == TextCell::Kind::atlas && isKeycapBase(cell.byte)) {
+    // The keycap mark, alone after the selector, got a dotted circle.
     if (i + 2 < n && isInvisible(cells[i + 1], 0xFE0F) && cells[i + 2].kind == TextCell::Kind::glyph &&
-        cells[i + 2].text == U"\u20E3")
+        cells[i + 2].circled && cells[i + 2].text.size() == 2 && cells[i + 2].text[1] == 0x20E3)
       return 3;
     return 0;
   }

@@ -156,6 +156,8 @@ TEST(TextShaping, CellsShowInReadingOrder) {
        "e0 . t x t"},
       {"flag", "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7", 0, 0, "e0"},
       {"keycap", "1\xEF\xB8\x8F\xE2\x83\xA3", 0, 0, "e0"},
+      {"a stored dotted circle makes no keycap", "1\xEF\xB8\x8F\xE2\x97\x8C\xE2\x83\xA3", 0, 0,
+       "1 i:FE0F g:25CC:20E3"},
       {"flag of Wales", "\xF0\x9F\x8F\xB4\xF3\xA0\x81\xA7\xF3\xA0\x81\xA2\xF3\xA0\x81\xB7\xF3\xA0\x81\xAC\xF3\xA0\x81\xB3\xF3\xA0\x81\xBF",
        0, 0, "e0"},
       {"tags no recommended flag has keep their marks",
