@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "render/font_worker.h"
 #include "render/glyph_raster.h"
 
 namespace {
@@ -14,6 +16,8 @@ namespace {
 constexpr int kTextureWidth = 2048, kTextureHeight = 1024;
 constexpr int kSlot = kCellPixels + 2;  // one empty texel on each side
 constexpr int kSlotsPerRow = kTextureWidth / kSlot;
+// The slot after the cache's own holds the placeholder.
+constexpr std::size_t kPlaceholderSlot = kGlyphCacheSlots;
 
 struct Cache {
   unsigned int texture = 0;
@@ -22,11 +26,43 @@ struct Cache {
   std::vector<uint64_t> lastUse;      // per slot
   uint64_t clock = 0;
   std::size_t rasterised = 0;
+  std::unordered_set<std::u32string> asked;  // handed to the worker, not back yet
+  std::vector<FontPicture> arrived;          // reused between takes
 };
 
 Cache& cache() {
   static Cache c;
   return c;
+}
+
+// What a cell shows while the worker paints it: a faint flat block from
+// the baseline to the capital height, with its corners cut. No glyph of
+// the fonts is that faint and flat, nor is either mark box (their lines
+// are opaque), so a pending cell passes for no character.
+void paintPendingCell(unsigned char* rgba) {
+  constexpr int kLeft = 5, kRight = 26, kTop = 4, kBottom = 27;  // inclusive, rows from the top
+  for (int y = 0; y < kCellPixels; ++y)
+    for (int x = 0; x < kCellPixels; ++x) {
+      const int row = kCellPixels - 1 - y;  // rows are stored bottom first
+      const bool inside = x >= kLeft && x <= kRight && row >= kTop && row <= kBottom;
+      const bool corner = (x == kLeft || x == kRight) && (row == kTop || row == kBottom);
+      unsigned char* p = rgba + (static_cast<std::size_t>(y) * kCellPixels + x) * 4;
+      p[0] = p[1] = p[2] = 255;
+      p[3] = inside && !corner ? 72 : 0;
+    }
+}
+
+// Puts a cell picture into `slot` of the bound texture, inside the
+// slot's empty border.
+void upload(std::size_t slot, const unsigned char* picture) {
+  std::vector<unsigned char> pixels(kSlot * kSlot * 4, 0);
+  for (int y = 0; y < kCellPixels; ++y)
+    std::copy(picture + y * kCellPixels * 4, picture + (y + 1) * kCellPixels * 4,
+              pixels.begin() + ((y + 1) * kSlot + 1) * 4);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, static_cast<int>(slot % kSlotsPerRow) * kSlot,
+                  static_cast<int>(slot / kSlotsPerRow) * kSlot, kSlot, kSlot, GL_RGBA, GL_UNSIGNED_BYTE,
+                  pixels.data());
 }
 
 void createTexture(Cache& c) {
@@ -42,6 +78,9 @@ void createTexture(Cache& c) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kTextureWidth, kTextureHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  unsigned char placeholder[kCellPixels * kCellPixels * 4];
+  paintPendingCell(placeholder);
+  upload(kPlaceholderSlot, placeholder);
 }
 
 std::u32string keyFor(const TextCell& cell) {
@@ -66,43 +105,53 @@ GlyphEntry entryOf(std::size_t slot) {
   return e;
 }
 
+// The slot a finished picture goes to: a free one while there are any,
+// else the one used longest ago.
+std::size_t slotForNew(Cache& c) {
+  std::size_t slot = c.keyOf.size();
+  if (slot < kGlyphCacheSlots) {
+    c.keyOf.emplace_back();
+    c.lastUse.push_back(0);
+    return slot;
+  }
+  slot = 0;
+  for (std::size_t s = 1; s < kGlyphCacheSlots; ++s)
+    if (c.lastUse[s] < c.lastUse[slot]) slot = s;
+  c.slotOf.erase(c.keyOf[slot]);
+  return slot;
+}
+
+// Uploads what the worker has finished; the texture is bound.
+void takeFinished(Cache& c) {
+  c.arrived.clear();
+  takeFontPictures(c.arrived);
+  for (FontPicture& p : c.arrived) {
+    c.asked.erase(p.key);
+    const std::size_t slot = slotForNew(c);
+    upload(slot, p.rgba.data());
+    ++c.rasterised;
+    c.keyOf[slot] = p.key;
+    c.lastUse[slot] = ++c.clock;
+    c.slotOf.emplace(std::move(p.key), slot);
+  }
+}
+
 }  // namespace
 
 GlyphEntry glyphCacheEntry(const TextCell& cell) {
   Cache& c = cache();
   if (c.texture == 0) createTexture(c);
   glBindTexture(GL_TEXTURE_2D, c.texture);
+  if (fontPicturesReady()) takeFinished(c);
   std::u32string key = keyFor(cell);
   const auto found = c.slotOf.find(key);
   if (found != c.slotOf.end()) {
     c.lastUse[found->second] = ++c.clock;
     return entryOf(found->second);
   }
-  std::size_t slot = c.keyOf.size();
-  if (slot < kGlyphCacheSlots) {
-    c.keyOf.emplace_back();
-    c.lastUse.push_back(0);
-  } else {
-    slot = 0;
-    for (std::size_t s = 1; s < kGlyphCacheSlots; ++s)
-      if (c.lastUse[s] < c.lastUse[slot]) slot = s;
-    c.slotOf.erase(c.keyOf[slot]);
-  }
-  std::vector<unsigned char> pixels(kSlot * kSlot * 4, 0);
-  unsigned char picture[kCellPixels * kCellPixels * 4];
-  rasteriseCell(cell, picture);
-  for (int y = 0; y < kCellPixels; ++y)
-    std::copy(picture + y * kCellPixels * 4, picture + (y + 1) * kCellPixels * 4,
-              pixels.begin() + ((y + 1) * kSlot + 1) * 4);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, static_cast<int>(slot % kSlotsPerRow) * kSlot,
-                  static_cast<int>(slot / kSlotsPerRow) * kSlot, kSlot, kSlot, GL_RGBA, GL_UNSIGNED_BYTE,
-                  pixels.data());
-  ++c.rasterised;
-  c.keyOf[slot] = key;
-  c.lastUse[slot] = ++c.clock;
-  c.slotOf.emplace(std::move(key), slot);
-  return entryOf(slot);
+  if (c.asked.insert(key).second)
+    requestFontPicture(std::move(key), [cell](unsigned char* rgba) { rasteriseCell(cell, rgba); });
+  return entryOf(kPlaceholderSlot);
 }
 
 void bindGlyphCache() {
@@ -113,3 +162,12 @@ void bindGlyphCache() {
 }
 
 std::size_t glyphCacheRasterised() { return cache().rasterised; }
+
+bool glyphCacheWaiting() { return !cache().asked.empty(); }
+
+bool glyphCacheHasArrivals() { return fontPicturesReady(); }
+
+bool settleGlyphCache() {
+  waitForFontJobs();
+  return fontPicturesReady();
+}

@@ -1,9 +1,13 @@
 // The cache texture of the cells the atlas cannot draw: each distinct cell
 // (character with its marks, emoji or text form, or an invisible
 // character's mark) is rasterised once, on first sight, into a slot of one
-// texture. The texture has a fixed number of slots; when all are taken the
+// texture. Rasterising runs on the font worker (font_worker.h), never on
+// the caller: until a cell's picture is back, the cell draws a placeholder,
+// and the caller learns from glyphCacheHasArrivals() when a redraw shows
+// more. The texture has a fixed number of slots; when all are taken the
 // one used longest ago is painted over. Nothing is written to disk.
-// All calls need the window's OpenGL context current.
+// Calls that touch the texture need the window's OpenGL context current;
+// all calls belong to the thread that draws.
 #pragma once
 
 #include <cstddef>
@@ -12,18 +16,35 @@
 #include "render/text_cells.h"
 
 // The slots: a 2048 x 1024 RGBA texture (8 MiB) of 34 x 34 slots, each a
-// cell's 32 x 32 texels inside an empty border.
-constexpr std::size_t kGlyphCacheSlots = 60 * 30;
+// cell's 32 x 32 texels inside an empty border; one more holds the
+// placeholder.
+constexpr std::size_t kGlyphCacheSlots = 60 * 30 - 1;
 
 // The texture coordinates of `cell` (a glyph or invisible cell) in the
-// cache, rasterising and uploading it first when it is not there. Creates
-// the texture on the first call. Leaves the cache texture bound.
+// cache. First uploads the pictures the worker has finished. A cell not
+// there yet gets the placeholder's coordinates, and the worker is asked
+// for it, once however often it is drawn before it arrives. Never waits
+// for the worker. Creates the texture on the first call. Leaves the cache
+// texture bound.
 GlyphEntry glyphCacheEntry(const TextCell& cell);
 
 // The text drawing state of bindFontTexture() with the cache texture
 // bound instead of the atlas.
 void bindGlyphCache();
 
-// How many cells have been rasterised since the start; for tests and
-// benchmarks.
+// How many cells have been rasterised and uploaded since the start; for
+// tests and benchmarks.
 std::size_t glyphCacheRasterised();
+
+// True while some cell asked for has not been uploaded yet: a cell on the
+// screen may still be a placeholder.
+bool glyphCacheWaiting();
+
+// True when pictures have come back that the next glyphCacheEntry() will
+// upload: a redraw now shows more. Cheap; needs no OpenGL context.
+bool glyphCacheHasArrivals();
+
+// For tests and benchmarks only: blocks until the worker has painted every
+// cell asked for (forever when a font file never answers), then says
+// whether a redraw shows more, as glyphCacheHasArrivals().
+bool settleGlyphCache();

@@ -16,5 +16,6 @@ constexpr int kCellPixels = 32;
 // installed font has and one whose glyph has no ink draw the code point's
 // hexadecimal digits in a box (dashed for invisible ones): never a blank.
 // Fonts are found through systemFaceFor() and opened once; works without
-// a graphics context.
+// a graphics context. Not thread-safe, and may block on a font file: the
+// program calls it on the font worker only (font_worker.h).
 void rasteriseCell(const TextCell& cell, unsigned char* rgba);

@@ -11,7 +11,9 @@
 //   cell exactly as drawShadowedText() draws it;
 // - every other character draws in one cell from the system's fonts, with
 //   the marks over it (splitIntoCells() says what shares a cell), through
-//   the glyph cache; invisible characters draw a visible mark.
+//   the glyph cache; invisible characters draw a visible mark. A cell
+//   the font worker has not painted yet draws the cache's placeholder
+//   (glyphCacheWaiting() then holds): this never waits for fonts.
 // Cells that start at or right of `right` are not drawn (nor rasterised).
 // Leaves the state of a text draw: the atlas bound, the colour (red,
 // green, blue).

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -29,7 +30,13 @@ class NameTextTest : public ::testing::Test {
   void TearDown() override {
     if (canvas.framebuffer != 0) freeCanvas(canvas);
   }
+  // The settled picture: drawn again once the worker has painted every
+  // cell the first draw asked for, as the program's redisplay does.
   Picture drawn(const std::function<void()>& draw) {
+    Picture first = drawnNow(draw);
+    return settleGlyphCache() ? drawnNow(draw) : first;
+  }
+  Picture drawnNow(const std::function<void()>& draw) {
     startFrame(canvas, kWidth, kHeight);
     glDisable(GL_DEPTH_TEST);  // as the view's first band leaves it
     draw();
@@ -100,6 +107,60 @@ TEST_F(NameTextTest, AtlasBytesDrawAsTheTextModuleDrawsThem) {
     SCOPED_TRACE(testing::PrintToString(std::string(text)));
     const Picture atlas = drawn([&] { drawShadowedText(text, 1, 1, 1, 32, kY, 1); });
     EXPECT_EQ(firstDifference(name(text), atlas), "");
+  }
+}
+
+// The pixels of the 32 x 32 cell at x, on the name's row.
+std::vector<uint8_t> cellAt(const Picture& p, int x) {
+  std::vector<uint8_t> cell;
+  for (int y = kY; y < kY + 32; ++y)
+    for (int px = x; px < x + 32; ++px) {
+      const Rgba c = p.at(px, y);
+      cell.insert(cell.end(), {c.r, c.g, c.b, c.a});
+    }
+  return cell;
+}
+
+std::string utf8(char32_t c) {
+  std::string s;
+  s += static_cast<char>(0xE0 | (c >> 12));
+  s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  s += static_cast<char>(0x80 | (c & 0x3F));
+  return s;
+}
+
+// A cell the worker has not painted yet draws the placeholder, the same
+// for every character and unlike either mark box, while the ASCII beside
+// it draws at once; the redraw once the worker is done shows the glyph.
+TEST_F(NameTextTest, APendingCellDrawsThePlaceholderUntilItsGlyphIsBack) {
+  // Ideographs no other test draws, fresh on every repeat of the test.
+  static char32_t next = 0x8000;
+  const auto noShadow = [&](const std::string& text) { return [&, text] { drawName(text, 1, 1, 1, 32, kY, 0, kWidth); }; };
+  const std::vector<uint8_t> solidBox = cellAt(drawn(noShadow("\xCD\xB8")), 32);
+  const std::vector<uint8_t> dashedBox = cellAt(drawn(noShadow("\xE2\x80\x8B")), 32);
+  struct Row {
+    const char* what;
+    std::string cell;
+  };
+  const Row rows[] = {{"an ideograph", utf8(next++)}, {"an ideograph with an acute", utf8(next++) + "\xCC\x81"}};
+  std::vector<uint8_t> placeholder;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const auto draw = noShadow("a" + row.cell + "b");
+    const Picture pending = drawnNow(draw);
+    ASSERT_TRUE(glyphCacheWaiting());
+    ASSERT_TRUE(settleGlyphCache());
+    const Picture settled = drawnNow(draw);
+    EXPECT_FALSE(glyphCacheWaiting());
+    for (int ascii : {32, 96}) EXPECT_EQ(cellAt(pending, ascii), cellAt(settled, ascii)) << "cell at " << ascii;
+    const std::vector<uint8_t> cell = cellAt(pending, 64);
+    if (placeholder.empty()) placeholder = cell;
+    EXPECT_EQ(cell, placeholder);
+    EXPECT_GT(inkInCell(pending, 64), 20);
+    EXPECT_GT(inkInCell(settled, 64), 20);
+    EXPECT_NE(cell, cellAt(settled, 64));
+    EXPECT_NE(cell, solidBox);
+    EXPECT_NE(cell, dashedBox);
   }
 }
 
