@@ -24,10 +24,15 @@ struct Cache {
   std::unordered_map<std::u32string, std::size_t> slotOf;
   std::vector<std::u32string> keyOf;  // per slot used so far
   std::vector<uint64_t> lastUse;      // per slot
+  std::vector<uint64_t> lastFrame;    // per slot: the frame that last drew or got it
   uint64_t clock = 0;
+  uint64_t frame = 1;
   std::size_t rasterised = 0;
-  std::unordered_set<std::u32string> asked;  // handed to the worker, not back yet
+  std::unordered_set<std::u32string> asked;  // handed to the worker, not uploaded yet
   std::vector<FontPicture> arrived;          // reused between takes
+  // Back from the worker, but every slot holds a cell of the screen.
+  std::vector<FontPicture> parked;
+  uint64_t parkedTried = 0;  // the frame that last looked for slots for them
 };
 
 Cache& cache() {
@@ -105,33 +110,49 @@ GlyphEntry entryOf(std::size_t slot) {
   return e;
 }
 
+// Whether a slot may be painted over in frame `frame`: not when the frame
+// before drew it, nor this one. Were it, a screen with more distinct cells
+// than slots would evict cells it shows, ask for them again and redraw
+// without end.
+bool reusable(const Cache& c, std::size_t slot, uint64_t frame) { return c.lastFrame[slot] + 1 < frame; }
+
 // The slot a finished picture goes to: a free one while there are any,
-// else the one used longest ago.
+// else the reusable one used longest ago; kPlaceholderSlot when none is.
 std::size_t slotForNew(Cache& c) {
   std::size_t slot = c.keyOf.size();
   if (slot < kGlyphCacheSlots) {
     c.keyOf.emplace_back();
     c.lastUse.push_back(0);
+    c.lastFrame.push_back(0);
     return slot;
   }
-  slot = 0;
-  for (std::size_t s = 1; s < kGlyphCacheSlots; ++s)
-    if (c.lastUse[s] < c.lastUse[slot]) slot = s;
-  c.slotOf.erase(c.keyOf[slot]);
+  slot = kPlaceholderSlot;
+  for (std::size_t s = 0; s < kGlyphCacheSlots; ++s)
+    if (reusable(c, s, c.frame) && (slot == kPlaceholderSlot || c.lastUse[s] < c.lastUse[slot])) slot = s;
+  if (slot != kPlaceholderSlot) c.slotOf.erase(c.keyOf[slot]);
   return slot;
 }
 
-// Uploads what the worker has finished; the texture is bound.
+// Uploads what the worker has finished, and what waited for a slot; the
+// texture is bound. A picture with no slot waits, its cell still asked
+// for, so the worker is not asked again.
 void takeFinished(Cache& c) {
+  c.parkedTried = c.frame;
   c.arrived.clear();
+  c.arrived.swap(c.parked);
   takeFontPictures(c.arrived);
   for (FontPicture& p : c.arrived) {
-    c.asked.erase(p.key);
     const std::size_t slot = slotForNew(c);
+    if (slot == kPlaceholderSlot) {
+      c.parked.push_back(std::move(p));
+      continue;
+    }
+    c.asked.erase(p.key);
     upload(slot, p.rgba.data());
     ++c.rasterised;
     c.keyOf[slot] = p.key;
     c.lastUse[slot] = ++c.clock;
+    c.lastFrame[slot] = c.frame;  // as if drawn: the next picture must not take it
     c.slotOf.emplace(std::move(p.key), slot);
   }
 }
@@ -142,11 +163,12 @@ GlyphEntry glyphCacheEntry(const TextCell& cell) {
   Cache& c = cache();
   if (c.texture == 0) createTexture(c);
   glBindTexture(GL_TEXTURE_2D, c.texture);
-  if (fontPicturesReady()) takeFinished(c);
+  if (fontPicturesReady() || (!c.parked.empty() && c.parkedTried != c.frame)) takeFinished(c);
   std::u32string key = keyFor(cell);
   const auto found = c.slotOf.find(key);
   if (found != c.slotOf.end()) {
     c.lastUse[found->second] = ++c.clock;
+    c.lastFrame[found->second] = c.frame;
     return entryOf(found->second);
   }
   if (c.asked.insert(key).second)
@@ -165,9 +187,28 @@ std::size_t glyphCacheRasterised() { return cache().rasterised; }
 
 bool glyphCacheWaiting() { return !cache().asked.empty(); }
 
-bool glyphCacheHasArrivals() { return fontPicturesReady(); }
+void startGlyphFrame() {
+  Cache& c = cache();
+  ++c.frame;
+  // Here, not only at the first lookup: a frame with no cell from the
+  // cache (an ASCII screen) still takes them, so they stop counting as
+  // arrivals that call for a redraw.
+  if (!fontPicturesReady() && c.parked.empty()) return;
+  if (c.texture == 0) createTexture(c);
+  glBindTexture(GL_TEXTURE_2D, c.texture);
+  takeFinished(c);
+}
+
+bool glyphCacheHasArrivals() {
+  if (fontPicturesReady()) return true;
+  const Cache& c = cache();
+  if (c.parked.empty()) return false;
+  for (std::size_t s = 0; s < c.lastFrame.size(); ++s)
+    if (reusable(c, s, c.frame + 1)) return true;
+  return false;
+}
 
 bool settleGlyphCache() {
   waitForFontJobs();
-  return fontPicturesReady();
+  return glyphCacheHasArrivals();
 }

@@ -20,6 +20,14 @@
 // placeholder.
 constexpr std::size_t kGlyphCacheSlots = 60 * 30 - 1;
 
+// Call before each frame (a picture drawn from scratch): a cell drawn in
+// this frame or the one before is never painted over. When every slot
+// holds such a cell (the screen shows more distinct cells than there are
+// slots), pictures that come back wait, and their cells keep the
+// placeholder until the screen shows fewer. Uploads the pictures that came
+// back; may leave the cache texture bound.
+void startGlyphFrame();
+
 // The texture coordinates of `cell` (a glyph or invisible cell) in the
 // cache. First uploads the pictures the worker has finished. A cell not
 // there yet gets the placeholder's coordinates, and the worker is asked
@@ -40,8 +48,8 @@ std::size_t glyphCacheRasterised();
 // screen may still be a placeholder.
 bool glyphCacheWaiting();
 
-// True when pictures have come back that the next glyphCacheEntry() will
-// upload: a redraw now shows more. Cheap; needs no OpenGL context.
+// True when pictures have come back that the next frame will upload: a
+// redraw now shows more. Needs no OpenGL context.
 bool glyphCacheHasArrivals();
 
 // For tests and benchmarks only: blocks until the worker has painted every

@@ -38,6 +38,7 @@ class NameTextTest : public ::testing::Test {
   }
   Picture drawnNow(const std::function<void()>& draw) {
     startFrame(canvas, kWidth, kHeight);
+    startGlyphFrame();
     glDisable(GL_DEPTH_TEST);  // as the view's first band leaves it
     draw();
     return readPicture(canvas);
@@ -232,6 +233,27 @@ TEST_F(NameTextTest, CellsAreRasterisedOnceAndComeBackAfterEviction) {
   EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots);
   EXPECT_EQ(firstDifference(name(sun), first), "");
   EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots + 1);
+}
+
+// More distinct cells in one frame than there are slots: the cache fills,
+// the rest keep the placeholder, and no cell of the frame is painted over,
+// so nothing is asked again and the redraws end. Once the frame shows
+// other cells, the rest come in.
+TEST_F(NameTextTest, AFrameOfMoreCellsThanSlotsLeavesTheRestPending) {
+  std::string many;  // ideographs from U+5600 on, after the eviction test's
+  for (char32_t c = 0x5600; c < 0x5600 + kGlyphCacheSlots + 20; ++c)
+    for (int shift : {12, 6, 0}) many += static_cast<char>((shift == 12 ? 0xE0 : 0x80) | ((c >> shift) & 0x3F));
+  const auto all = [&] { drawName(many, 1, 1, 1, 32, kY, 0, 1e9f); };
+  const std::size_t before = glyphCacheRasterised();
+  drawn(all);
+  EXPECT_FALSE(settleGlyphCache());
+  drawnNow(all);
+  EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots);
+  EXPECT_TRUE(glyphCacheWaiting());
+  name("x");
+  name("x");
+  EXPECT_FALSE(glyphCacheWaiting());
+  EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots + 20);
 }
 
 }  // namespace
