@@ -26,7 +26,6 @@ struct Worker {
   std::vector<FontPicture> done;
   bool running = false;   // a job is being painted
   bool exiting = false;   // the process is ending: no job starts any more
-  std::size_t outstanding = 0;
   std::atomic<bool> ready{false};
 };
 
@@ -51,7 +50,7 @@ void runJobs(Worker* w) {
     picture.key = std::move(job.key);
     picture.rgba.assign(static_cast<std::size_t>(kCellPixels) * kCellPixels * 4, 0);
     job.paint(picture.rgba.data());
-    job.paint = nullptr;  // whatever it holds goes off the lock
+    job.paint = nullptr;  // what it captured is freed here, off the lock
     hold.lock();
     w->running = false;
     w->done.push_back(std::move(picture));
@@ -85,7 +84,6 @@ void requestFontPicture(std::u32string key, PaintCell paint) {
   {
     std::lock_guard<std::mutex> hold(w.lock);
     w.queue.push_back(Job{std::move(key), std::move(paint)});
-    ++w.outstanding;
   }
   w.wake.notify_one();
 }
@@ -97,18 +95,11 @@ std::size_t takeFontPictures(std::vector<FontPicture>& done) {
   const std::size_t n = w.done.size();
   for (FontPicture& p : w.done) done.push_back(std::move(p));
   w.done.clear();
-  w.outstanding -= n;
   w.ready.store(false, std::memory_order_relaxed);
   return n;
 }
 
 bool fontPicturesReady() { return worker().ready.load(std::memory_order_acquire); }
-
-std::size_t fontJobsOutstanding() {
-  Worker& w = worker();
-  std::lock_guard<std::mutex> hold(w.lock);
-  return w.outstanding;
-}
 
 void waitForFontJobs() {
   Worker& w = worker();

@@ -45,9 +45,6 @@ std::size_t takeFontPictures(std::vector<FontPicture>& done);
 // cheap enough to ask once per drawn cell.
 bool fontPicturesReady();
 
-// Jobs asked for and not yet taken back (queued, running or finished).
-std::size_t fontJobsOutstanding();
-
 // Blocks until no job is queued or running. For tests and benchmarks
 // only: a job stuck on a font file blocks the caller with it.
 void waitForFontJobs();
