@@ -141,9 +141,11 @@ void takeFinished(Cache& c) {
   c.arrived.clear();
   c.arrived.swap(c.parked);
   takeFontPictures(c.arrived);
+  bool full = false;  // once no slot is free, none frees up in this take
   for (FontPicture& p : c.arrived) {
-    const std::size_t slot = slotForNew(c);
-    if (slot == kPlaceholderSlot) {
+    const std::size_t slot = full ? kPlaceholderSlot : slotForNew(c);
+    full = slot == kPlaceholderSlot;
+    if (full) {
       c.parked.push_back(std::move(p));
       continue;
     }
