@@ -8,9 +8,13 @@
 // A job is a cache key and a function that paints one 32 x 32 RGBA cell
 // picture (kCellPixels square, as rasteriseCell() lays it out). The worker
 // knows nothing of what the key means or how the picture is made, so a new
-// kind of cell (one slice of a shaped run, say) is a new key prefix and a
-// new paint function; nothing here changes. Everything the paint function
-// touches is touched by this thread only, so font code needs no locks.
+// kind of cell is a new key prefix (glyph_cache.h) and a new paint
+// function; nothing here changes. Slice k of a shaped run, for one: its
+// key holds the run's text and k, its function shapes and rasterises the
+// run and copies out slice k; the slices of one run are asked for one
+// after the other, so the function may keep the last run it drew, on this
+// thread, for the next slice. Everything a paint function touches is
+// touched by this thread only, so font code needs no locks.
 //
 // The worker's state is never destroyed: the process may end (exit, a
 // stop signal) while the thread is stuck in a system call, and nothing at

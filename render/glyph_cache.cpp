@@ -88,10 +88,11 @@ void createTexture(Cache& c) {
   upload(kPlaceholderSlot, placeholder);
 }
 
+// The first code unit tells the kinds of picture apart (kGlyphKey...).
 std::u32string keyFor(const TextCell& cell) {
   std::u32string key;
   key.reserve(cell.text.size() + 1);
-  key.push_back(cell.kind == TextCell::Kind::invisible ? 2 : cell.emoji ? 1 : 0);
+  key.push_back(cell.kind == TextCell::Kind::invisible ? kInvisibleKey : cell.emoji ? kEmojiKey : kGlyphKey);
   key += cell.text;
   return key;
 }
@@ -161,21 +162,25 @@ void takeFinished(Cache& c) {
 
 }  // namespace
 
-GlyphEntry glyphCacheEntry(const TextCell& cell) {
+GlyphEntry glyphCachePicture(std::u32string key, const std::function<PaintCell()>& paint) {
   Cache& c = cache();
   if (c.texture == 0) createTexture(c);
   glBindTexture(GL_TEXTURE_2D, c.texture);
   if (fontPicturesReady() || (!c.parked.empty() && c.parkedTried != c.frame)) takeFinished(c);
-  std::u32string key = keyFor(cell);
   const auto found = c.slotOf.find(key);
   if (found != c.slotOf.end()) {
     c.lastUse[found->second] = ++c.clock;
     c.lastFrame[found->second] = c.frame;
     return entryOf(found->second);
   }
-  if (c.asked.insert(key).second)
-    requestFontPicture(std::move(key), [cell](unsigned char* rgba) { rasteriseCell(cell, rgba); });
+  if (c.asked.insert(key).second) requestFontPicture(std::move(key), paint());
   return entryOf(kPlaceholderSlot);
+}
+
+GlyphEntry glyphCacheEntry(const TextCell& cell) {
+  return glyphCachePicture(keyFor(cell), [&cell]() -> PaintCell {
+    return [cell](unsigned char* rgba) { rasteriseCell(cell, rgba); };
+  });
 }
 
 void bindGlyphCache() {

@@ -5,13 +5,17 @@
 // the caller: until a cell's picture is back, the cell draws a placeholder,
 // and the caller learns from glyphCacheHasArrivals() when a redraw shows
 // more. The texture has a fixed number of slots; when all are taken the
-// one used longest ago is painted over. Nothing is written to disk.
+// one used longest ago is painted over (see startGlyphFrame() for the
+// cells that are not). Nothing is written to disk.
 // Calls that touch the texture need the window's OpenGL context current;
 // all calls belong to the thread that draws.
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <string>
 
+#include "render/font_worker.h"
 #include "render/text.h"
 #include "render/text_cells.h"
 
@@ -19,6 +23,12 @@
 // cell's 32 x 32 texels inside an empty border; one more holds the
 // placeholder.
 constexpr std::size_t kGlyphCacheSlots = 60 * 30 - 1;
+
+// The first code unit of a cache key says what kind of picture it names;
+// the rest is the kind's own. These are the cells of glyphCacheEntry().
+// Another kind (one slice of a shaped run, say) takes a value of its own
+// and goes through glyphCachePicture() with a paint function of its own.
+constexpr char32_t kGlyphKey = 0, kEmojiKey = 1, kInvisibleKey = 2;
 
 // Call before each frame (a picture drawn from scratch): a cell drawn in
 // this frame or the one before is never painted over. When every slot
@@ -35,6 +45,12 @@ void startGlyphFrame();
 // for the worker. Creates the texture on the first call. Leaves the cache
 // texture bound.
 GlyphEntry glyphCacheEntry(const TextCell& cell);
+
+// The texture coordinates of the picture cached under `key`, as
+// glyphCacheEntry() gives a cell's: the placeholder's until the picture is
+// back, the worker asked once, with the function `paint` returns (called
+// only then; the worker runs it).
+GlyphEntry glyphCachePicture(std::u32string key, const std::function<PaintCell()>& paint);
 
 // The text drawing state of bindFontTexture() with the cache texture
 // bound instead of the atlas.
