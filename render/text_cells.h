@@ -16,6 +16,7 @@ struct TextCell {
     invisible,  // `text` (one code point) drawn as a visible mark
     slice,      // cell `slice` of the picture of `text` shaped as one run
                 // (layOutCells() makes these; text_shaping.h)
+    pending,    // a cell whose shaping is not known yet: a placeholder
   };
   Kind kind = Kind::atlas;
   unsigned char byte = 0;  // atlas only

@@ -120,6 +120,7 @@ std::string describe(const std::vector<TextCell>& cells) {
       case TextCell::Kind::invisible: out += "i"; break;
       case TextCell::Kind::glyph: out += "g"; break;
       case TextCell::Kind::slice: out += (cell.emoji ? "e" : "s") + std::to_string(cell.slice); continue;
+      case TextCell::Kind::pending: out += "p"; continue;
     }
     std::ostringstream hex;
     hex << std::hex << std::uppercase;
@@ -169,7 +170,7 @@ TEST(TextShaping, CellsShowInReadingOrder) {
     SCOPED_TRACE(row.what);
     std::vector<TextCell> cells;
     splitIntoCells(row.text, cells);
-    layOutCells(cells, row.nameBegin, row.nameEnd == 0 ? row.text.size() : row.nameEnd);
+    layOutCells(cells, planNow, row.nameBegin, row.nameEnd == 0 ? row.text.size() : row.nameEnd);
     EXPECT_EQ(describe(cells), row.cells);
   }
 }
