@@ -52,7 +52,8 @@ struct Fonts {
 };
 
 Fonts& fonts() {
-  static Fonts f;
+  // Never destroyed: the font worker may still be inside a job at exit.
+  static Fonts& f = *new Fonts;
   if (!f.tried) {
     f.tried = true;
     if (FT_Init_FreeType(&f.library) != 0) f.library = nullptr;

@@ -20,7 +20,9 @@ constexpr int kCellPixels = 32;
 // Each character comes from the first font in the system's order
 // (systemFaceFor()) that really has it; fonts are opened once and stay
 // open. Works without a graphics context, from any one thread at a time
-// (the fonts opened so far are shared by all calls, unlocked).
+// (the fonts opened so far are shared by all calls, unlocked); may block
+// on a font file: the program calls it on the font worker only
+// (font_worker.h).
 void rasteriseCell(const TextCell& cell, unsigned char* rgba);
 
 // Paints the placeholder of `codePoint` into `rgba` as rasteriseCell()

@@ -67,11 +67,13 @@ void splitIntoCells(std::string_view text, std::vector<TextCell>& cells, std::si
       if (cells.size() >= maxCells) break;
       TextCell cell;
       cell.byte = static_cast<unsigned char>(text[i]);
+      cell.at = i;
       cells.push_back(std::move(cell));
       varied = false;
       ++i;
       continue;
     }
+    const std::size_t at = i;
     i += n;
     TextCell* last = cells.empty() ? nullptr : &cells.back();
     if ((c == 0xFE0E || c == 0xFE0F) && last != nullptr && last->kind == TextCell::Kind::glyph && !varied &&
@@ -95,8 +97,12 @@ void splitIntoCells(std::string_view text, std::vector<TextCell>& cells, std::si
     // A mark with nothing to stand on would hang in its cell as a stray
     // accent or comma: it gets the dotted circle that stands for a missing
     // letter.
-    if (isCombiningMark(c)) cell.text.assign(1, kDottedCircle);
+    if (isCombiningMark(c)) {
+      cell.text.assign(1, kDottedCircle);
+      cell.circled = true;
+    }
     cell.text.push_back(c);
+    cell.at = at;
     cells.push_back(std::move(cell));
     varied = false;
   }

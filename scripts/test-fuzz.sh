@@ -46,7 +46,7 @@ else
   echo "unicode-data not installed: the glyphs target starts from its committed seeds only"
 fi
 
-for target in marks marks_format path cells glyphs; do
+for target in marks marks_format path cells glyphs layout; do
   mkdir -p "$scratch/$target" "$scratch/seeds/$target"
   echo "Fuzzing $target for ${seconds}s"
   if ! (cd build-fuzz && LSAN_OPTIONS=suppressions=../tests/lsan.supp:print_suppressions=0 \

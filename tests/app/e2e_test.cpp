@@ -10,9 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/app/browser_session.h"
 
@@ -314,6 +317,125 @@ TEST_F(BrowserTest, AStopSignalDuringStartUpEndsTheProgramAtOnce) {
   }
   display = realDisplay;
   close(server);
+}
+
+// The last cell of the selected line's name (cell 0 is its first) that
+// shows red ink brighter than the placeholder's faint block: where the "|"
+// that ends each name below stands once every cell has its picture.
+int lastInkedCell(XClient& x) {
+  const Screenshot strip = grabRect(x, 96, 528, 32 * 24, 32);
+  int last = -1;
+  for (int i = 0; i + 2 < static_cast<int>(strip.rgb.size()); i += 3)
+    if (strip.rgb[i] > 180) last = std::max(last, (i / 3) % strip.width / 32);
+  return last;
+}
+
+// Names of each kind through the real window, as the line under the
+// selection: where the "|" after the name lands says how many cells the
+// name took. Shaped text takes fewer cells than its characters drew one to
+// a cell; an emoji sequence takes one; a right-to-left override takes its
+// own cell and hides nothing.
+TEST_F(BrowserTest, NamesTakeTheCellsTheirScriptsNeed) {
+  struct Row {
+    const char* what;
+    std::string name;
+    int unshaped;  // cells one per character (the "|" cell's index then)
+    bool fewer;    // else: exactly one cell for the sequence
+  };
+  const Row rows[] = {
+      {"Arabic", "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7|", 5, true},
+      {"Devanagari", "\xE0\xA4\xA8\xE0\xA4\xAE\xE0\xA4\xB8\xE0\xA5\x8D\xE0\xA4\xA4\xE0\xA5\x87|", 4, true},
+      {"family", "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7|", 5, false},
+      {"flag", "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7|", 2, false},
+      {"keycap", "1\xEF\xB8\x8F\xE2\x83\xA3|", 3, false},
+      {"skin tone", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD|", 2, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string folder = root + "/" + row.what;
+    ASSERT_TRUE(makeDir(folder));
+    ASSERT_TRUE(writeFile(folder + "/" + row.name, ""));
+    startBrowser({folder});
+    ASSERT_TRUE(waitForSelection(2, 0));
+    int last = -1;
+    EXPECT_TRUE(waitUntil([&] {
+      last = lastInkedCell(x);
+      return row.fewer ? last >= 1 && last < row.unshaped : last == 1;
+    })) << "the \"|\" stands in cell " << last << ", " << row.unshaped << " drawn one to a cell";
+    type({"q"});
+    EXPECT_EQ(0, waitForBrowserExit());
+  }
+}
+
+// The cell of the second character of the line under the selection: the
+// anchor line ends 520 rows up a 1080-row window, names start in the
+// fourth cell.
+std::vector<uint8_t> cellUnderSelection(XClient& x) { return grabRect(x, 32 * 4, 560, 32, 32).rgb; }
+
+// Whether anything shows in the cell: a pixel unlike its corner, which no
+// glyph and no placeholder reaches.
+bool shows(const std::vector<uint8_t>& rgb) {
+  for (std::size_t i = 3; i + 2 < rgb.size(); i += 3)
+    if (!std::equal(rgb.begin(), rgb.begin() + 3, rgb.begin() + static_cast<std::ptrdiff_t>(i))) return true;
+  return false;
+}
+
+// A FIFO among the user's fonts: fontconfig's scan opens it and waits for
+// a writer that never comes, so the font worker never returns. The first
+// frame still draws, the ASCII names in it and the placeholder in the
+// glyph's cell, and every way to stop ends the program as it should,
+// saved. Without the FIFO the glyph replaces the placeholder, with no key
+// pressed: the program redraws when the worker is done.
+TEST_F(BrowserTest, AFontFileThatNeverOpensHoldsNeitherTheFrameNorAStop) {
+  if (const char* asan = std::getenv("ASAN_OPTIONS")) {
+    extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
+  }
+  const std::string names = root + "/names";
+  ASSERT_TRUE(makeDir(names));
+  ASSERT_TRUE(writeFile(names + "/a.txt", "a"));
+  ASSERT_TRUE(writeFile(names + "/b\xD0\x96.txt", "b"));
+  const std::vector<std::string> shown = {".", "..", "a.txt", "b\xD0\x96.txt"};
+  const std::string fifo = home + "/.fonts/x.ttf";
+  ASSERT_TRUE(makeDir(home + "/.fonts"));
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0644));
+  struct Row {
+    const char* what;
+    std::function<bool()> stop;
+    int signal;  // 0: exits with status 0
+  };
+  const Row rows[] = {
+      {"the quit key", [&] { return pressKey(x, "q"); }, 0},
+      {"the window manager's close", [&] { return sendCloseRequest(x, window); }, 0},
+      {"SIGTERM", [&] { return kill(browser, SIGTERM) == 0; }, SIGTERM},
+  };
+  std::vector<uint8_t> placeholder;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    unlink(marksPath(names).c_str());
+    startBrowser({names});
+    ASSERT_TRUE(waitForSelection(2, 1));
+    const std::vector<uint8_t> cell = cellUnderSelection(x);
+    if (placeholder.empty()) placeholder = cell;
+    EXPECT_TRUE(shows(cell));
+    EXPECT_EQ(cell, placeholder);
+    type({"Down"});
+    ASSERT_TRUE(waitForSelection(3, 0));
+    ASSERT_TRUE(row.stop());
+    const int status = waitForBrowserExit();
+    EXPECT_TRUE(row.signal ? WIFSIGNALED(status) && WTERMSIG(status) == row.signal
+                           : WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    EXPECT_EQ(marksText(shown, 3, {0, 0, 0, 0}), readFile(marksPath(names)));
+  }
+  ASSERT_EQ(0, unlink(fifo.c_str()));
+  unlink(marksPath(names).c_str());  // the same line under the selection
+  startBrowser({names});
+  ASSERT_TRUE(waitForSelection(2, 1));
+  EXPECT_TRUE(waitUntil([&] {
+    const std::vector<uint8_t> cell = cellUnderSelection(x);
+    return shows(cell) && cell != placeholder;
+  })) << "the glyph never replaced the placeholder";
+  type({"q"});
+  EXPECT_EQ(0, waitForBrowserExit());
 }
 
 TEST_F(BrowserTest, AFirstArgumentThatIsAlsoAToolkitOptionIsTheDirectory) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -33,8 +34,17 @@ class NameTextTest : public ::testing::Test {
   void TearDown() override {
     if (canvas.framebuffer != 0) freeCanvas(canvas);
   }
+  // The settled picture: drawn again once the worker has painted every
+  // cell the first draw asked for, as the program's redisplay does, and
+  // again while that asks for more (a shaped run's plan, then its slices).
   Picture drawn(const std::function<void()>& draw) {
+    Picture picture = drawnNow(draw);
+    for (int round = 0; round < 4 && settleGlyphCache(); ++round) picture = drawnNow(draw);
+    return picture;
+  }
+  Picture drawnNow(const std::function<void()>& draw) {
     startFrame(canvas, kWidth, kHeight);
+    startGlyphFrame();
     glDisable(GL_DEPTH_TEST);  // as the view's first band leaves it
     draw();
     return readPicture(canvas);
@@ -79,6 +89,10 @@ TEST_F(NameTextTest, EachCharacterTakesOneCellAndShows) {
         "\xE2\x81\xA6", "g", "\xC2\x85", "h", "\xEF\xB8\x8F", "i", "\xC2\xA0"}},
       {"a Latin-1 byte and a broken sequence: their bytes' cells", "caf\xE9 \xE6\x97.",
        {"c", "a", "f", "\xE9", " ", "\xE6", "\x97", "."}},
+      {"Hebrew letters right to left", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D",
+       {"\xD7\x9D", "\xD7\x95", "\xD7\x9C", "\xD7\xA9"}},
+      {"a right-to-left override shown where it is stored, never applied", "o\xE2\x80\xAEgpj.exe",
+       {"o", "\xE2\x80\xAE", "g", "p", "j", ".", "e", "x", "e"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -104,6 +118,101 @@ TEST_F(NameTextTest, AtlasBytesDrawAsTheTextModuleDrawsThem) {
     SCOPED_TRACE(testing::PrintToString(std::string(text)));
     const Picture atlas = drawn([&] { drawShadowedText(text, 1, 1, 1, 32, kY, 1); });
     EXPECT_EQ(firstDifference(name(text), atlas), "");
+  }
+}
+
+// Text that needs shaping takes fewer cells than it has characters, its
+// joined letters touching; an emoji sequence takes one cell.
+TEST_F(NameTextTest, ShapedTextTakesWholeCellsAndEmojiSequencesOne) {
+  struct Row {
+    const char* what;
+    std::string text;
+    bool oneCell;  // else: fewer cells than unshaped
+    bool joined;   // no empty column inside the ink
+  };
+  const Row rows[] = {
+      {"Arabic letters joined", "\xD8\xB3\xD9\x84\xD8\xB3\xD8\xA8\xD9\x8A\xD9\x84", false, true},
+      {"Arabic, two words", "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7 \xD8\xA8\xD8\xA7\xD9\x84\xD8\xB9\xD8\xA7\xD9\x84\xD9\x85",
+       false, false},
+      {"Devanagari with a conjunct", "\xE0\xA4\xA8\xE0\xA4\xAE\xE0\xA4\xB8\xE0\xA5\x8D\xE0\xA4\xA4\xE0\xA5\x87", false,
+       false},
+      {"family", "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7", true, false},
+      {"flag", "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7", true, false},
+      {"keycap", "1\xEF\xB8\x8F\xE2\x83\xA3", true, false},
+      {"skin tone", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD", true, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const Picture p = name(row.text);
+    std::vector<TextCell> unshaped;
+    splitIntoCells(row.text, unshaped);
+    int first = -1, last = -1;
+    for (int k = 0; k < static_cast<int>(unshaped.size()); ++k)
+      if (inkInCell(p, 32 + 32 * k) > 0) {
+        if (first < 0) first = k;
+        last = k;
+      }
+    ASSERT_EQ(first, 0);
+    if (row.oneCell) {
+      EXPECT_EQ(last, 0);
+    } else {
+      EXPECT_LT(last + 1, static_cast<int>(unshaped.size()));
+    }
+    if (row.joined) {
+      const Rgba background = p.at(kWidth - 1, kHeight - 1);
+      int left = -1, right = -1;
+      std::vector<bool> inked(kWidth, false);
+      for (int x = 0; x < kWidth; ++x)
+        for (int y = kY; y < kY + 32; ++y) {
+          const Rgba c = p.at(x, y);
+          if (c.r > 128 && (c.r != background.r || c.g != background.g)) inked[x] = true;
+        }
+      for (int x = 0; x < kWidth; ++x)
+        if (inked[x]) {
+          if (left < 0) left = x;
+          right = x;
+        }
+      EXPECT_EQ(std::count(inked.begin() + left, inked.begin() + right + 1, false), 0) << "empty columns";
+    }
+  }
+}
+
+// The pixels of the 32 x 32 cell at x, on the name's row.
+std::vector<uint8_t> cellAt(const Picture& p, int x) {
+  std::vector<uint8_t> cell;
+  for (int y = kY; y < kY + 32; ++y)
+    for (int px = x; px < x + 32; ++px) {
+      const Rgba c = p.at(px, y);
+      cell.insert(cell.end(), {c.r, c.g, c.b, c.a});
+    }
+  return cell;
+}
+
+// A cell the worker has not painted yet draws the placeholder, the same
+// for every character and unlike either mark box, while the ASCII beside
+// it draws at once; the redraw once the worker is done shows the glyph.
+TEST_F(NameTextTest, APendingCellDrawsThePlaceholderUntilItsGlyphIsBack) {
+  const auto draw = [&](const std::string& text) { return [&, text] { drawName(text, 1, 1, 1, 32, kY, 0, kWidth); }; };
+  const std::vector<uint8_t> solidBox = cellAt(drawn(draw("\xCD\xB8")), 32);
+  const std::vector<uint8_t> dashedBox = cellAt(drawn(draw("\xE2\x80\x8B")), 32);
+  // Ideographs from U+8000 on, which no other test draws, fresh on every
+  // repeat of the test; the second with an acute over it.
+  static unsigned char next = 0;
+  const std::string ideograph = std::string("\xE8\x80") + static_cast<char>(0x80 + next++ % 64);
+  const std::string rows[] = {ideograph, std::string("\xE8\x81") + ideograph.back() + "\xCC\x81"};
+  std::vector<uint8_t> placeholder;
+  for (const std::string& cell : rows) {
+    SCOPED_TRACE(testing::PrintToString(cell));
+    const Picture pending = drawnNow(draw("a" + cell + "b"));
+    ASSERT_TRUE(settleGlyphCache());
+    const Picture settled = drawnNow(draw("a" + cell + "b"));
+    for (int ascii : {32, 96}) EXPECT_EQ(cellAt(pending, ascii), cellAt(settled, ascii)) << "cell at " << ascii;
+    if (placeholder.empty()) placeholder = cellAt(pending, 64);
+    EXPECT_EQ(cellAt(pending, 64), placeholder);
+    EXPECT_GT(inkInCell(pending, 64), 20);
+    EXPECT_NE(cellAt(settled, 64), placeholder);
+    EXPECT_NE(placeholder, solidBox);
+    EXPECT_NE(placeholder, dashedBox);
   }
 }
 
@@ -251,6 +360,27 @@ TEST_F(NameTextTest, ACellCutByTheRightEdgeStillShows) {
     EXPECT_GT(inkInCell(p, 32 + 32), 20);
     EXPECT_EQ(inkInCell(p, 32 + 64) > 20, row.thirdShows);
   }
+}
+
+// More distinct cells in one frame than there are slots: the cache fills,
+// the rest keep the placeholder, and no cell of the frame is painted over,
+// so nothing is asked again and the redraws end. Once the frame shows
+// other cells, the rest come in.
+TEST_F(NameTextTest, AFrameOfMoreCellsThanSlotsLeavesTheRestPending) {
+  std::string many;  // ideographs from U+5600 on, after the eviction test's
+  for (char32_t c = 0x5600; c < 0x5600 + kGlyphCacheSlots + 20; ++c)
+    for (int shift : {12, 6, 0}) many += static_cast<char>((shift == 12 ? 0xE0 : 0x80) | ((c >> shift) & 0x3F));
+  const auto all = [&] { drawName(many, 1, 1, 1, 32, kY, 0, 1e9f); };
+  const std::size_t before = glyphCacheRasterised();
+  drawn(all);
+  EXPECT_FALSE(settleGlyphCache());
+  drawnNow(all);
+  EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots);
+  EXPECT_TRUE(glyphCacheWaiting());
+  name("x");
+  name("x");
+  EXPECT_FALSE(glyphCacheWaiting());
+  EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots + 20);
 }
 
 }  // namespace

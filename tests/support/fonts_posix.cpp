@@ -13,11 +13,12 @@ namespace testing_support {
 namespace {
 
 // Installed by scripts/deps.sh (fonts-dejavu-core, fonts-noto-cjk,
-// fonts-noto-color-emoji).
+// fonts-noto-color-emoji, fonts-noto-core).
 const char* const kTestFontFiles[] = {
     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
     "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
     "/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc",
+    "/usr/share/fonts/truetype/noto/NotoSansDevanagari-Bold.ttf",
     "/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf",
 };
 

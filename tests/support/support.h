@@ -129,7 +129,8 @@ bool giveToCheckUser(const std::string& path);
 
 // Makes the fonts that scripts/deps.sh installs the only ones this process
 // draws with, whatever else the machine has: DejaVu Sans Bold, DejaVu Sans,
-// Noto Sans CJK Bold and Noto Color Emoji, in that order for sans-serif
+// Noto Sans CJK Bold, Noto Sans Devanagari Bold (which DejaVu lacks) and
+// Noto Color Emoji, in that order for sans-serif
 // (the emoji font first for emoji). DejaVu Sans Bold claims
 // kClaimedButMissing, which it has no glyph for, as a font list out of
 // step with its fonts would. Call before the process's first font lookup.
