@@ -6,7 +6,7 @@
 #
 #   bench/e2e_bench.sh [-b BUILD_DIR] [-d DATA_DIR] [-r ROUNDS] [-t TOGGLES]
 #                      [-s "1000 10000 100000 1000000"] [-p LABEL=PROGRAM]...
-#                      [-c]
+#                      [-c] [-a]
 #
 # Without -p it measures the program of BUILD_DIR (built first). Each -p
 # adds a program under a label; several are run in turn within each round,
@@ -14,7 +14,9 @@
 #
 # With -c each round also runs every program on folders of names of CJK
 # ideographs (cjk-entries-N), every character drawn from the system's
-# fonts; their rows carry the label "cjk".
+# fonts; their rows carry the label "cjk". With -a, the same on folders of
+# names of two Arabic words (arabic-entries-N), every word shaped; label
+# "arabic".
 #
 # Runs on a private Xvfb. Directories are made once in DATA_DIR (default
 # $ORCHARD_BENCHDATA, else $TMPDIR/orchard-e2e-data) and reused. Sizes are
@@ -31,7 +33,7 @@ toggles=6
 sizes="1000 10000 100000 1000000"
 programs=()
 kinds=entries
-while getopts "b:d:r:t:s:p:c" opt; do
+while getopts "b:d:r:t:s:p:ca" opt; do
   case $opt in
     b) build=$OPTARG ;;
     d) data=$OPTARG ;;
@@ -39,8 +41,9 @@ while getopts "b:d:r:t:s:p:c" opt; do
     t) toggles=$OPTARG ;;
     s) sizes=$OPTARG ;;
     p) programs+=("$OPTARG") ;;
-    c) kinds="entries cjk-entries" ;;
-    *) sed -n '2,23p' "$0" >&2; exit 2 ;;
+    c) kinds="$kinds cjk-entries" ;;
+    a) kinds="$kinds arabic-entries" ;;
+    *) sed -n '2,26p' "$0" >&2; exit 2 ;;
   esac
 done
 
@@ -62,6 +65,7 @@ for n in $sizes; do
       rm -rf "$data/$kind-$n"
       names=()
       [[ $kind == cjk-entries ]] && names=(cjk)
+      [[ $kind == arabic-entries ]] && names=(arabic)
       "$probe" make-dir "$data/$kind-$n" "$n" "${names[@]}"
       touch "$data/$kind-$n.done"
     fi
@@ -91,11 +95,12 @@ for ((round = 0; round <= rounds; ++round)); do
   for n in $sizes; do
     for kind in $kinds; do
       dir="$data/$kind-$n"
-      cjk=""
-      [[ $kind == cjk-entries ]] && cjk=cjk
+      script=""
+      [[ $kind == cjk-entries ]] && script=cjk
+      [[ $kind == arabic-entries ]] && script=arabic
       if ((round > 0)); then
-        "$probe" ls "$dir" | record "$n" "$cjk"
-        "$probe" reference "$dir" | record "$n" "$cjk"
+        "$probe" ls "$dir" | record "$n" "$script"
+        "$probe" reference "$dir" | record "$n" "$script"
       fi
       for entry in "${programs[@]}"; do
         label=${entry%%=*}
@@ -105,7 +110,7 @@ for ((round = 0; round <= rounds; ++round)); do
         if ((round == 0)); then
           "$probe" run "$program" "$dir" "$home/$label" 1 >/dev/null
         else
-          "$probe" run "$program" "$dir" "$home/$label" "$toggles" | record "$n" "$cjk${cjk:+${label:+-}}$label"
+          "$probe" run "$program" "$dir" "$home/$label" "$toggles" | record "$n" "$script${script:+${label:+-}}$label"
         fi
       done
     done

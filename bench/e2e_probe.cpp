@@ -1,10 +1,11 @@
 // The measuring half of bench/e2e_bench.sh: what a user waits for, taken
 // from outside the real program on an X display of the script's own.
 //
-//   e2e_probe make-dir DIR COUNT [cjk]
+//   e2e_probe make-dir DIR COUNT [cjk|arabic]
 //       fills the new directory DIR with COUNT entries, one in ten a
 //       subdirectory, names of 12-20 mixed-case letters and a number; with
-//       cjk, of 4-12 CJK ideographs (U+4E00 on) and a number.
+//       cjk, of 4-12 CJK ideographs (U+4E00 on) and a number; with arabic,
+//       of two words of 3-8 Arabic letters and a number.
 //   e2e_probe reference DIR
 //       the cheap pipeline any browser needs for DIR (readdir with d_type,
 //       directories first in folded order, MD5 per name, display lines);
@@ -73,7 +74,9 @@ void sleepMs(double ms) {
 
 // --- make-dir ---------------------------------------------------------
 
-int makeDir(const char* dir, long count, bool cjk) {
+enum class NameKind { latin, cjk, arabic };
+
+int makeDir(const char* dir, long count, NameKind kind) {
   if (mkdir(dir, 0755) != 0) {
     perror(dir);
     return 1;
@@ -84,7 +87,18 @@ int makeDir(const char* dir, long count, bool cjk) {
   std::string name;
   for (long i = 0; i < count; ++i) {
     name.clear();
-    if (cjk) {
+    if (kind == NameKind::arabic) {
+      for (int word = 0; word < 2; ++word) {
+        if (word > 0) name += ' ';
+        const int length = 3 + static_cast<int>(random() % 6);
+        for (int c = 0; c < length; ++c) {
+          // U+0628 to U+064A: the letters after alef, and a few others.
+          const unsigned code = 0x0628 + static_cast<unsigned>(random() % 35);
+          name += static_cast<char>(0xC0 | (code >> 6));
+          name += static_cast<char>(0x80 | (code & 0x3F));
+        }
+      }
+    } else if (kind == NameKind::cjk) {
       const int length = 4 + static_cast<int>(random() % 9);
       for (int c = 0; c < length; ++c) {
         const unsigned code = 0x4E00 + static_cast<unsigned>(random() % 20000);
@@ -389,8 +403,11 @@ int table(const char* file) {
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
-  if (command == "make-dir" && (argc == 4 || (argc == 5 && std::string(argv[4]) == "cjk")))
-    return makeDir(argv[2], atol(argv[3]), argc == 5);
+  if (command == "make-dir" && argc == 4) return makeDir(argv[2], atol(argv[3]), NameKind::latin);
+  if (command == "make-dir" && argc == 5 && std::string(argv[4]) == "cjk")
+    return makeDir(argv[2], atol(argv[3]), NameKind::cjk);
+  if (command == "make-dir" && argc == 5 && std::string(argv[4]) == "arabic")
+    return makeDir(argv[2], atol(argv[3]), NameKind::arabic);
   if (command == "reference" && argc == 3) return reference(argv[2]);
   if (command == "ls" && argc == 3) return runLs(argv[2]);
   if (command == "run" && argc == 6) return run(argv[2], argv[3], argv[4], atoi(argv[5]));

@@ -19,6 +19,7 @@
 #include "render/glyph_cache.h"
 #include "render/glyph_raster.h"
 #include "render/text_cells.h"
+#include "render/text_shaping.h"
 
 namespace {
 
@@ -89,10 +90,18 @@ void appendUtf8(std::string& s, char32_t c) {
   s += static_cast<char>(0x80 | (c & 0x3F));
 }
 
-// 3,000 names of 4 to 12 characters: ASCII letters, or CJK ideographs
+enum class Names { ascii, chinese, arabic };
+
+// The 28 letters of the Arabic alphabet.
+const char32_t kArabicLetters[] = U"\u0627\u0628\u062A\u062B\u062C\u062D\u062E\u062F\u0630\u0631"
+                                  U"\u0632\u0633\u0634\u0635\u0636\u0637\u0638\u0639\u063A\u0641"
+                                  U"\u0642\u0643\u0644\u0645\u0646\u0647\u0648\u064A";
+
+// 3,000 names of 4 to 12 characters: ASCII letters, CJK ideographs
 // drawn from the 20,000 of U+4E00 on, so that nearly every line brings
-// characters of its own.
-BrowserState namesToStep(bool chinese) {
+// characters of its own, or Arabic letters in words of 2 to 6, so that
+// every line brings runs to shape.
+BrowserState namesToStep(Names kind) {
   BrowserState s;
   s.currentDirectory = "/home/ada/names";
   s.viewWidth = 1920;
@@ -103,10 +112,16 @@ BrowserState namesToStep(bool chinese) {
     std::string name;
     const int length = 4 + static_cast<int>(random() % 9);
     for (int c = 0; c < length; ++c) {
-      if (chinese)
+      if (kind == Names::chinese) {
         appendUtf8(name, 0x4E00 + static_cast<char32_t>(random() % 20000));
-      else
+      } else if (kind == Names::arabic) {
+        if (c > 1 && c + 1 < length && random() % 4 == 0) name += ' ';
+        const char32_t letter = kArabicLetters[random() % 28];
+        name += static_cast<char>(0xC0 | (letter >> 6));
+        name += static_cast<char>(0x80 | (letter & 0x3F));
+      } else {
         name += static_cast<char>('a' + random() % 26);
+      }
     }
     name += ".txt";
     s.entryNames.push_back(name);
@@ -119,19 +134,34 @@ BrowserState namesToStep(bool chinese) {
 // The first screen is drawn before the clock starts; 500 steps stay
 // inside the list, so every step shows a line never shown before.
 void BM_Step(benchmark::State& state) {
-  const bool chinese = state.range(0) != 0;
-  BrowserState s = namesToStep(chinese);
+  const auto kind = static_cast<Names>(state.range(0));
+  BrowserState s = namesToStep(kind);
   frame(s, false);
   const std::size_t before = glyphCacheRasterised();
+  const std::size_t shapedBefore = runsShaped();
   for (auto _ : state) {
     ++s.selection;
     frame(s, false);
   }
   state.counters["new_cells_per_step"] =
       static_cast<double>(glyphCacheRasterised() - before) / static_cast<double>(state.iterations());
-  state.SetLabel(chinese ? "Chinese names" : "ASCII names");
+  state.counters["runs_shaped_per_step"] =
+      static_cast<double>(runsShaped() - shapedBefore) / static_cast<double>(state.iterations());
+  state.SetLabel(kind == Names::chinese ? "Chinese names" : kind == Names::arabic ? "Arabic names" : "ASCII names");
 }
-BENCHMARK(BM_Step)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(500);
+BENCHMARK(BM_Step)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(500);
+
+// Shaping one Arabic word never shaped before, without painting it.
+void BM_ShapeArabicWord(benchmark::State& state) {
+  std::mt19937 random(5);
+  std::u32string word;
+  for (auto _ : state) {
+    word.clear();
+    for (int c = 0; c < 8; ++c) word.push_back(kArabicLetters[random() % 28]);
+    benchmark::DoNotOptimize(shapeRun(word, true, false));
+  }
+}
+BENCHMARK(BM_ShapeArabicWord)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
 // The first character from the system's fonts in a process: the font
 // configuration read, the fonts sorted, the font opened. Meaningful only

@@ -36,7 +36,13 @@ void drawLine(const BrowserState& state, std::size_t i, float anchor) {
   // One line per entry is what the browser keeps; should a line be
   // missing, the entry still gets its row, empty.
   const std::string_view text = i < state.displayLines.size() ? state.displayLines[i] : std::string_view();
-  drawName(text, 1.0f, other, other, 32.0f, static_cast<float>(y), kLineShadow, state.viewWidth);
+  // The mark's two cells and a directory's brackets stay where they are
+  // whatever the name's direction.
+  const bool directory = i < state.entryWasDirectory.size() && state.entryWasDirectory[i] != 0 &&
+                         text.size() >= 4 && text[2] == '[' && text.back() == ']';
+  const std::size_t nameBegin = std::min<std::size_t>(text.size(), directory ? 3 : 2);
+  const std::size_t nameEnd = directory ? text.size() - 1 : text.size();
+  drawName(text, 1.0f, other, other, 32.0f, static_cast<float>(y), kLineShadow, state.viewWidth, nameBegin, nameEnd);
 }
 
 namespace {

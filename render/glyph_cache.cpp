@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "render/glyph_raster.h"
+#include "render/text_shaping.h"
 
 namespace {
 
@@ -46,7 +47,14 @@ void createTexture(Cache& c) {
 
 std::u32string keyFor(const TextCell& cell) {
   std::u32string key;
-  key.reserve(cell.text.size() + 1);
+  key.reserve(cell.text.size() + 2);
+  if (cell.kind == TextCell::Kind::slice) {
+    // Slices: 3 to 5 by kind, then which slice.
+    key.push_back(cell.emoji ? 5 : cell.rightToLeft ? 4 : 3);
+    key.push_back(cell.slice);
+    key += cell.text;
+    return key;
+  }
   key.push_back(cell.kind == TextCell::Kind::invisible ? 2 : cell.emoji ? 1 : 0);
   key += cell.text;
   return key;
@@ -90,7 +98,10 @@ GlyphEntry glyphCacheEntry(const TextCell& cell) {
   }
   std::vector<unsigned char> pixels(kSlot * kSlot * 4, 0);
   unsigned char picture[kCellPixels * kCellPixels * 4];
-  rasteriseCell(cell, picture);
+  if (cell.kind == TextCell::Kind::slice)
+    paintSliceCell(cell, picture);
+  else
+    rasteriseCell(cell, picture);
   for (int y = 0; y < kCellPixels; ++y)
     std::copy(picture + y * kCellPixels * 4, picture + (y + 1) * kCellPixels * 4,
               pixels.begin() + ((y + 1) * kSlot + 1) * 4);

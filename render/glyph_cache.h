@@ -15,7 +15,7 @@
 // cell's 32 x 32 texels inside an empty border.
 constexpr std::size_t kGlyphCacheSlots = 60 * 30;
 
-// The texture coordinates of `cell` (a glyph or invisible cell) in the
+// The texture coordinates of `cell` (a glyph, invisible or slice cell) in the
 // cache, rasterising and uploading it first when it is not there. Creates
 // the texture on the first call. Leaves the cache texture bound.
 GlyphEntry glyphCacheEntry(const TextCell& cell);

@@ -10,6 +10,7 @@
 #include "render/glyph_cache.h"
 #include "render/text.h"
 #include "render/text_cells.h"
+#include "render/text_shaping.h"
 
 namespace {
 
@@ -29,6 +30,9 @@ void sendCell(const GlyphEntry& e, float column) {
   glVertex3f(x0, 32.0f, 0.0f);
   glEnd();
 }
+
+// Cells laid out past the window's right edge.
+constexpr std::size_t kLaidOutBeyond = 512;
 
 struct Layout {
   std::vector<TextCell> cells;
@@ -58,12 +62,17 @@ void drawCopy(const Layout& layout, float x, float y) {
 }  // namespace
 
 void drawName(std::string_view text, float red, float green, float blue, float x, float y, float offset,
-              float right) {
+              float right, std::size_t nameBegin, std::size_t nameEnd) {
   static Layout layout;
-  // Cells from `right` on cannot show, nor can their shadows.
+  // Cells from `right` on cannot show, nor can their shadows. Which cells
+  // show depends on what follows them once right-to-left parts are turned
+  // round, so more is laid out than shows: any name entire, and in a
+  // longer text the cells that could reach the window.
   const double room = std::ceil((static_cast<double>(right) - x) / 32.0);
   const std::size_t shown = room > 0 ? static_cast<std::size_t>(std::min(room, 1e6)) : 0;
-  splitIntoCells(text, layout.cells, shown);
+  splitIntoCells(text, layout.cells, shown == 0 ? 0 : shown + kLaidOutBeyond);
+  layOutCells(layout.cells, nameBegin, nameEnd);
+  if (layout.cells.size() > shown) layout.cells.resize(shown);
   layout.cached.assign(layout.cells.size(), GlyphEntry{});
   layout.anyCached = false;
   for (std::size_t i = 0; i < layout.cells.size(); ++i)

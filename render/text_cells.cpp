@@ -67,11 +67,13 @@ void splitIntoCells(std::string_view text, std::vector<TextCell>& cells, std::si
       if (cells.size() >= maxCells) break;
       TextCell cell;
       cell.byte = static_cast<unsigned char>(text[i]);
+      cell.at = i;
       cells.push_back(std::move(cell));
       varied = false;
       ++i;
       continue;
     }
+    const std::size_t at = i;
     i += n;
     TextCell* last = cells.empty() ? nullptr : &cells.back();
     if ((c == 0xFE0E || c == 0xFE0F) && last != nullptr && last->kind == TextCell::Kind::glyph && !varied &&
@@ -93,6 +95,7 @@ void splitIntoCells(std::string_view text, std::vector<TextCell>& cells, std::si
     cell.kind = isInvisible(c) ? TextCell::Kind::invisible : TextCell::Kind::glyph;
     cell.emoji = isEmojiPresentation(c);
     cell.text.assign(1, c);
+    cell.at = at;
     cells.push_back(std::move(cell));
     varied = false;
   }

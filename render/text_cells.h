@@ -14,11 +14,16 @@ struct TextCell {
     atlas,      // `byte`'s cell of the built-in atlas, as the text module draws it
     glyph,      // `text` drawn from the system's fonts
     invisible,  // `text` (one code point) drawn as a visible mark
+    slice,      // cell `slice` of the picture of `text` shaped as one run
+                // (layOutCells() makes these; text_shaping.h)
   };
   Kind kind = Kind::atlas;
   unsigned char byte = 0;  // atlas only
   bool emoji = false;      // glyph: the emoji font is asked first
   std::u32string text;     // a character and the marks over it, composed (NFC)
+  std::size_t at = 0;      // where the cell's first byte lies in the text
+  unsigned short slice = 0;   // slice only: which cell of the run, from the left
+  bool rightToLeft = false;   // slice only: the run was shaped right to left
 };
 
 // The well-formed UTF-8 sequence that starts at text[at] (at < length):

@@ -12,7 +12,8 @@ packages=("$@")
   xvfb xdotool x11-utils libx11-dev libxtst-dev imagemagick xdg-utils
   librsvg2-bin dpkg-dev lintian desktop-file-utils groff man-db file
   clang libclang-rt-dev appstream libfreetype-dev libfontconfig-dev
-  fonts-dejavu-core fonts-noto-cjk fonts-noto-color-emoji
+  libharfbuzz-dev libfribidi-dev unicode-data
+  fonts-dejavu-core fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
 )
 
 missing=()

@@ -13,6 +13,7 @@
 #include "render/name_text.h"
 #include "render/system_fonts.h"
 #include "render/text.h"
+#include "render/text_cells.h"
 #include "tests/render/gl_canvas.h"
 
 namespace {
@@ -75,6 +76,10 @@ TEST_F(NameTextTest, EachCharacterTakesOneCellAndShows) {
         "\xE2\x81\xA6", "g", "\xC2\x85", "h", "\xEF\xB8\x8F", "i", "\xC2\xA0"}},
       {"a Latin-1 byte and a broken sequence: their bytes' cells", "caf\xE9 \xE6\x97.",
        {"c", "a", "f", "\xE9", " ", "\xE6", "\x97", "."}},
+      {"Hebrew letters right to left", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D",
+       {"\xD7\x9D", "\xD7\x95", "\xD7\x9C", "\xD7\xA9"}},
+      {"a right-to-left override shown where it is stored, never applied", "o\xE2\x80\xAEgpj.exe",
+       {"o", "\xE2\x80\xAE", "g", "p", "j", ".", "e", "x", "e"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -100,6 +105,62 @@ TEST_F(NameTextTest, AtlasBytesDrawAsTheTextModuleDrawsThem) {
     SCOPED_TRACE(testing::PrintToString(std::string(text)));
     const Picture atlas = drawn([&] { drawShadowedText(text, 1, 1, 1, 32, kY, 1); });
     EXPECT_EQ(firstDifference(name(text), atlas), "");
+  }
+}
+
+// Text that needs shaping takes fewer cells than it has characters, its
+// joined letters touching; an emoji sequence takes one cell.
+TEST_F(NameTextTest, ShapedTextTakesWholeCellsAndEmojiSequencesOne) {
+  struct Row {
+    const char* what;
+    std::string text;
+    bool oneCell;  // else: fewer cells than unshaped
+    bool joined;   // no empty column inside the ink
+  };
+  const Row rows[] = {
+      {"Arabic letters joined", "\xD8\xB3\xD9\x84\xD8\xB3\xD8\xA8\xD9\x8A\xD9\x84", false, true},
+      {"Arabic, two words", "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7 \xD8\xA8\xD8\xA7\xD9\x84\xD8\xB9\xD8\xA7\xD9\x84\xD9\x85",
+       false, false},
+      {"Devanagari with a conjunct", "\xE0\xA4\xA8\xE0\xA4\xAE\xE0\xA4\xB8\xE0\xA5\x8D\xE0\xA4\xA4\xE0\xA5\x87", false,
+       false},
+      {"family", "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7", true, false},
+      {"flag", "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7", true, false},
+      {"keycap", "1\xEF\xB8\x8F\xE2\x83\xA3", true, false},
+      {"skin tone", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD", true, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const Picture p = name(row.text);
+    std::vector<TextCell> unshaped;
+    splitIntoCells(row.text, unshaped);
+    int first = -1, last = -1;
+    for (int k = 0; k < static_cast<int>(unshaped.size()); ++k)
+      if (inkInCell(p, 32 + 32 * k) > 0) {
+        if (first < 0) first = k;
+        last = k;
+      }
+    ASSERT_EQ(first, 0);
+    if (row.oneCell) {
+      EXPECT_EQ(last, 0);
+    } else {
+      EXPECT_LT(last + 1, static_cast<int>(unshaped.size()));
+    }
+    if (row.joined) {
+      const Rgba background = p.at(kWidth - 1, kHeight - 1);
+      int left = -1, right = -1;
+      std::vector<bool> inked(kWidth, false);
+      for (int x = 0; x < kWidth; ++x)
+        for (int y = kY; y < kY + 32; ++y) {
+          const Rgba c = p.at(x, y);
+          if (c.r > 128 && (c.r != background.r || c.g != background.g)) inked[x] = true;
+        }
+      for (int x = 0; x < kWidth; ++x)
+        if (inked[x]) {
+          if (left < 0) left = x;
+          right = x;
+        }
+      EXPECT_EQ(std::count(inked.begin() + left, inked.begin() + right + 1, false), 0) << "empty columns";
+    }
   }
 }
 

@@ -1,0 +1,81 @@
+// Names as their scripts write them, on the fixed pitch. Text of a script
+// that joins its letters, forms conjuncts, reorders or stacks its vowel
+// signs or places marks (Arabic, Syriac, N'Ko, Mongolian, the Indic and
+// South-East Asian scripts, Tibetan, pointed Hebrew) is shaped by HarfBuzz
+// as one run with the font the system's fallback picks for it, and takes
+// its natural width rounded up to whole cells: slices of one picture. An
+// emoji sequence (ZWJ sequence, flag, keycap, skin tone, tag sequence) that
+// the emoji font draws as one glyph takes one cell. Everything else keeps
+// its cell per character. Right-to-left runs are put in reading order by
+// the bidirectional algorithm (bidi_order.h), never across an explicit
+// directional control, which keeps its visible mark.
+//
+// Shaping and painting are pure of graphics: they open fonts with FreeType
+// and remember runs and pictures in bounded caches of their own, so they
+// must be called from one thread at a time (any one).
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "render/text_cells.h"
+
+// One glyph of a shaped run: its index in the run's font and where its
+// origin lies, in pixels, from the run's left edge on its baseline (x to
+// the right, y up).
+struct ShapedGlyph {
+  unsigned index = 0;
+  float x = 0, y = 0;
+};
+
+// A run shaped for the pitch.
+struct ShapedRun {
+  bool shaped = false;    // false: the font lacks a character (or no font
+                          // has the run), or an emoji sequence is not one glyph
+  int face = -1;          // the font, in this module's list of open fonts
+  bool picture = false;   // a colour emoji scaled into its one cell
+  int cells = 0;          // width in cells of kCellPixels
+  float pixelsPerEm = 0;
+  float baselineRow = 0;  // the baseline's distance from the top, in pixels
+  std::vector<ShapedGlyph> glyphs;
+};
+
+// Shapes `run` (code points in stored order, one script's letters with
+// their marks) with the face systemFaceFor() picks for its first code
+// point, right to left when `rightToLeft`, glyphs left to right. With
+// `emoji` the run is an emoji sequence and is shaped only when the emoji
+// font forms it into one glyph other than that of its first character;
+// it then takes one cell. Otherwise the glyphs are sized like the cells'
+// letters, or smaller when they would not fit the cell's height, and the
+// width is rounded up to whole cells with the ink centred.
+ShapedRun shapeRun(std::u32string_view run, bool rightToLeft, bool emoji);
+
+// Paints slice `slice` (0 <= slice < run.cells, from the left) of `run`
+// into `rgba`, kCellPixels x kCellPixels RGBA texels, bottom row first, as
+// rasteriseCell() paints a cell: white ink in alpha, a picture in its
+// colours.
+void paintRunSlice(const ShapedRun& run, int slice, unsigned char* rgba);
+
+// paintRunSlice() for a slice cell made by layOutCells(): the run is shaped
+// (or taken from the cache of shaped runs) and painted once for all its
+// slices.
+void paintSliceCell(const TextCell& cell, unsigned char* rgba);
+
+// Turns `cells`, as splitIntoCells() made them, into the cells to draw,
+// left to right: emoji sequences the emoji font forms become one slice
+// cell; runs that need shaping become their slice cells; then the cells
+// are put in visual order. Only cells whose text starts in bytes
+// [nameBegin, nameEnd) take part; the others stay where they are, as do
+// explicit directional controls and separators (tab, line feed), which
+// split the name into parts ordered each on its own as a left-to-right
+// paragraph. Shaped runs are remembered, so laying out the same text again
+// shapes nothing.
+void layOutCells(std::vector<TextCell>& cells, std::size_t nameBegin = 0,
+                 std::size_t nameEnd = static_cast<std::size_t>(-1));
+
+// Whether a character belongs to a script that needs shaping.
+bool needsShaping(char32_t c);
+
+// How many runs have been shaped since the start; for tests and benchmarks.
+std::size_t runsShaped();
