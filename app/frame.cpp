@@ -5,6 +5,36 @@
 
 #include "browser/browser_state.h"
 #include "render/browser_view.h"
+#include "render/glyph_cache.h"
+
+namespace {
+
+// The event loop sleeps until the toolkit has an event, and the font
+// worker cannot post one (the toolkit is not thread-safe), so while cells
+// are being painted a timer looks for finished ones. It runs only then:
+// often at first, less and less often while nothing comes back (a font
+// file that never answers costs a few wake-ups a second), and not at all
+// once every cell on the screen is drawn.
+constexpr unsigned int kFirstLook = 10, kLastLook = 250;  // milliseconds
+bool looking = false;
+unsigned int lookAfter = kFirstLook;
+
+void lookForGlyphs(int) {
+  looking = false;
+  if (glyphCacheHasArrivals()) {
+    // The frame uploads them, and looks again if more are on the way.
+    lookAfter = kFirstLook;
+    makeWindowCurrent();
+    glutPostRedisplay();
+    return;
+  }
+  if (!glyphCacheWaiting()) return;
+  lookAfter = lookAfter * 2 < kLastLook ? lookAfter * 2 : kLastLook;
+  looking = true;
+  glutTimerFunc(lookAfter, lookForGlyphs, 0);
+}
+
+}  // namespace
 
 void displayFrame() {
   if (browserState.needsGlInit) {
@@ -14,6 +44,10 @@ void displayFrame() {
   beginFrame(browserState.viewWidth, browserState.viewHeight);
   drawBrowser(browserState);
   glutSwapBuffers();
+  if (!looking && glyphCacheWaiting()) {
+    looking = true;
+    glutTimerFunc(lookAfter, lookForGlyphs, 0);
+  }
 }
 
 void reshapeView(int width, int height) {

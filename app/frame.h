@@ -5,6 +5,8 @@
 // Display callback: sets up the extension loader on the very first frame
 // (whichever callback draws it), clears, sets the per-frame GL state and a
 // one-unit-per-pixel orthographic projection, draws the browser, swaps.
+// When cells of the frame wait for the font worker, a timer asks for a
+// redisplay once their pictures are back.
 void displayFrame();
 
 // Reshape callback: records the size, sets the viewport and draws a frame

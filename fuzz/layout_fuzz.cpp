@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<TextCell> cells;
   splitIntoCells(text, cells);
   const std::size_t before = cells.size();
-  layOutCells(cells, nameBegin, nameEnd);
+  layOutCells(cells, planNow, nameBegin, nameEnd);
   if (before > 0 && cells.empty()) std::abort();
   std::size_t lastBarrier = 0;
   bool anyBarrier = false;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "render/browser_view_internal.h"
+#include "render/glyph_cache.h"
 #include "render/name_text.h"
 #include "render/text.h"
 
@@ -158,6 +159,7 @@ void drawGradientBand(const float colourA[4], const float colourB[4],
 }
 
 void drawBrowserFrame(const BrowserState& state, ListDrawer drawList) {
+  startGlyphFrame();
   drawGradientBand(kNavy, kBlack, state.viewHeight, 0.0f, state.viewWidth);
   glDisable(GL_DEPTH_TEST);
 

@@ -13,7 +13,9 @@ void beginFrame(float viewWidth, float viewHeight);
 // marker, the title bar and the title. Needs an orthographic projection of
 // one unit per pixel (0..viewWidth, 0..viewHeight). Reads `state` only.
 // Lines that cannot reach the window are not sent, so a frame costs the
-// same for a hundred entries as for a hundred thousand.
+// same for a hundred entries as for a hundred thousand. Starts a glyph
+// cache frame (startGlyphFrame()): names draw what the font worker has
+// painted so far, placeholders for the rest.
 void drawBrowser(const BrowserState& state);
 
 // A band from y = yA (colourA) to y = yB (colourB), x 0 to width, drawn

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -42,12 +43,17 @@ struct OpenFace {
 struct Fonts {
   FT_Library library = nullptr;
   bool tried = false;
-  std::vector<OpenFace> faces;
+  // Fonts stay open for the run, as many as the names need. A face is
+  // named by its index; a deque keeps every face where it is while another
+  // is opened, so a face in use (the base's, while a mark's font is found)
+  // never moves under its user.
+  std::deque<OpenFace> faces;
   std::unordered_map<uint64_t, int> chosen;  // code point (+ emoji) -> faces index, -1: none
 };
 
 Fonts& fonts() {
-  static Fonts f;
+  // Never destroyed: the font worker may still be inside a job at exit.
+  static Fonts& f = *new Fonts;
   if (!f.tried) {
     f.tried = true;
     if (FT_Init_FreeType(&f.library) != 0) f.library = nullptr;
@@ -55,45 +61,57 @@ Fonts& fonts() {
   return f;
 }
 
-// Fonts stay open for the run; a system with more files than this serves
-// the later characters with the placeholder.
-constexpr std::size_t kMaxFaces = 64;
 // Remembered choices; past this many they are asked again.
 constexpr std::size_t kMaxChoices = 1 << 16;
 
+// The index of the open face of `file`, opening it on first use; -1 when
+// FreeType cannot open it or it has neither outlines nor colour bitmaps.
+// A file that failed once is not tried again (it stays in `faces` without
+// a face).
 int openFace(const FontFace& file) {
   Fonts& f = fonts();
   for (std::size_t i = 0; i < f.faces.size(); ++i)
-    if (f.faces[i].file.path == file.path && f.faces[i].file.index == file.index) return static_cast<int>(i);
-  if (f.library == nullptr || f.faces.size() >= kMaxFaces) return -1;
+    if (f.faces[i].file.path == file.path && f.faces[i].file.index == file.index)
+      return f.faces[i].face != nullptr ? static_cast<int>(i) : -1;
+  if (f.library == nullptr) return -1;
   OpenFace open;
   open.file = file;
-  if (FT_New_Face(f.library, file.path.c_str(), file.index, &open.face) != 0) return -1;
-  FT_Face face = open.face;
-  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-  open.bold = (face->style_flags & FT_STYLE_FLAG_BOLD) != 0 || (os2 != nullptr && os2->usWeightClass >= 600);
-  open.fixedColour = FT_HAS_COLOR(face) && FT_HAS_FIXED_SIZES(face) && !FT_IS_SCALABLE(face);
-  if (!FT_IS_SCALABLE(face) && !open.fixedColour) {
-    FT_Done_Face(face);
-    return -1;
+  FT_Face face = nullptr;
+  if (FT_New_Face(f.library, file.path.c_str(), file.index, &face) != 0) face = nullptr;
+  if (face != nullptr) {
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    open.bold = (face->style_flags & FT_STYLE_FLAG_BOLD) != 0 || (os2 != nullptr && os2->usWeightClass >= 600);
+    open.fixedColour = FT_HAS_COLOR(face) && FT_HAS_FIXED_SIZES(face) && !FT_IS_SCALABLE(face);
+    if (!FT_IS_SCALABLE(face) && !open.fixedColour) {
+      FT_Done_Face(face);
+      face = nullptr;
+    }
   }
-  if (os2 != nullptr && os2->version >= 2 && os2->sCapHeight > 0) open.capUnits = os2->sCapHeight;
-  if (open.capUnits <= 0 && FT_IS_SCALABLE(face) && FT_Load_Char(face, 'H', FT_LOAD_NO_SCALE) == 0 &&
-      face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
-    FT_BBox box;
-    FT_Outline_Get_CBox(&face->glyph->outline, &box);
-    open.capUnits = static_cast<double>(box.yMax);
+  if (face != nullptr) {
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    if (os2 != nullptr && os2->version >= 2 && os2->sCapHeight > 0) open.capUnits = os2->sCapHeight;
+    if (open.capUnits <= 0 && FT_IS_SCALABLE(face) && FT_Load_Char(face, 'H', FT_LOAD_NO_SCALE) == 0 &&
+        face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
+      FT_BBox box;
+      FT_Outline_Get_CBox(&face->glyph->outline, &box);
+      open.capUnits = static_cast<double>(box.yMax);
+    }
+    // A capital height far from the usual would size the glyphs absurdly
+    // (a font that claims 1 unit would ask for a bitmap thousands of pixels
+    // wide): such fonts get the usual one.
+    const double em = face->units_per_EM > 0 ? face->units_per_EM : 1000;
+    if (open.capUnits < 0.4 * em || open.capUnits > 1.2 * em) open.capUnits = 0.72 * em;
   }
-  // A capital height far from the usual would size the glyphs absurdly
-  // (a font that claims 1 unit would ask for a bitmap thousands of pixels
-  // wide): such fonts get the usual one.
-  const double em = face->units_per_EM > 0 ? face->units_per_EM : 1000;
-  if (open.capUnits < 0.4 * em || open.capUnits > 1.2 * em) open.capUnits = 0.72 * em;
+  open.face = face;
   f.faces.push_back(std::move(open));
-  return static_cast<int>(f.faces.size() - 1);
+  return face != nullptr ? static_cast<int>(f.faces.size() - 1) : -1;
 }
 
-// The face that draws `c`, -1 for none.
+const OpenFace& faceAt(int index) { return fonts().faces[static_cast<std::size_t>(index)]; }
+
+// The face that draws `c`, -1 for none: the first font in the system's
+// order that opens and whose own character map has `c` (the system's
+// idea of a font's characters may be wrong or out of date).
 int faceFor(char32_t c, bool emoji) {
   Fonts& f = fonts();
   const uint64_t key = static_cast<uint64_t>(c) | (emoji ? (uint64_t{1} << 32) : 0);
@@ -101,9 +119,12 @@ int faceFor(char32_t c, bool emoji) {
   if (known != f.chosen.end()) return known->second;
   int index = -1;
   FontFace file;
-  if (f.library != nullptr && systemFaceFor(c, emoji, file)) {
-    index = openFace(file);
-    if (index >= 0 && FT_Get_Char_Index(f.faces[static_cast<std::size_t>(index)].face, c) == 0) index = -1;
+  for (std::size_t position = 0; f.library != nullptr && systemFaceFor(c, emoji, file, position); ++position) {
+    const int opened = openFace(file);
+    if (opened >= 0 && FT_Get_Char_Index(faceAt(opened).face, c) != 0) {
+      index = opened;
+      break;
+    }
   }
   if (f.chosen.size() >= kMaxChoices) f.chosen.clear();
   f.chosen.emplace(key, index);
@@ -354,9 +375,75 @@ void fitIntoCell(const Canvas& c, bool square, bool picture, unsigned char* rgba
   resample(c, columns, rows, rgba);
 }
 
-// The code point's hexadecimal digits (4 to 6) in two rows inside a box,
-// dashed for a character that is invisible by nature.
-void drawHexBox(char32_t c, bool dashed, unsigned char* rgba) {
+// Where a mark of class `combiningClass` goes: under its letter (true)
+// or over it.
+bool goesBelow(int combiningClass) {
+  switch (combiningClass) {
+    case 202: case 218: case 220: case 222: case 233: return true;
+    default: return false;
+  }
+}
+
+// The mark no installed font draws: a small box, 2 pixels thick, where the
+// mark would go (over its letter, or under it for the marks that go below),
+// so that a name with such a mark never looks like the one without it.
+Piece missingMarkPiece(bool below) {
+  constexpr int kWidth = 10, kRows = 10, kStroke = 2;
+  Piece p;
+  p.width = kWidth;
+  p.rows = kRows;
+  p.left = 0;
+  // Heights as a font places its marks: clear of the capital height, or
+  // below the baseline.
+  p.top = below ? -2 : static_cast<int>(kCapHeight) + 2 + kRows;
+  p.rgba.assign(static_cast<std::size_t>(kWidth) * kRows * 4, 0.0f);
+  for (int y = 0; y < kRows; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      if (x < kStroke || y < kStroke || x >= kWidth - kStroke || y >= kRows - kStroke)
+        for (int k = 0; k < 4; ++k) p.rgba[(static_cast<std::size_t>(y) * kWidth + x) * 4 + k] = 1.0f;
+  p.inkLeft = 0, p.inkRight = kWidth - 1, p.inkTop = 0, p.inkBottom = kRows - 1;
+  return p;
+}
+
+// A cell's picture (as rasteriseCell() paints it) as the piece of a
+// letter standing on the baseline.
+Piece pictureAsPiece(const unsigned char* rgba) {
+  Piece p;
+  p.width = p.rows = kCellPixels;
+  p.top = static_cast<int>(kBaseline);
+  p.rgba.resize(static_cast<std::size_t>(kCellPixels) * kCellPixels * 4);
+  p.inkLeft = kCellPixels, p.inkTop = kCellPixels;
+  for (int y = 0; y < kCellPixels; ++y)
+    for (int x = 0; x < kCellPixels; ++x) {
+      const unsigned char* in = rgba + (static_cast<std::size_t>(kCellPixels - 1 - y) * kCellPixels + x) * 4;
+      float* out = &p.rgba[(static_cast<std::size_t>(y) * kCellPixels + x) * 4];
+      const float a = in[3] / 255.0f;
+      for (int k = 0; k < 3; ++k) out[k] = in[k] / 255.0f * a;
+      out[3] = a;
+      if (in[3] > 0) {
+        p.inkLeft = std::min(p.inkLeft, x), p.inkRight = std::max(p.inkRight, x);
+        p.inkTop = std::min(p.inkTop, y), p.inkBottom = std::max(p.inkBottom, y);
+      }
+    }
+  return p;
+}
+
+// The piece of `mark` over a character drawn from face `baseFace` (-1 for
+// a colour bitmap font, which draws no marks): from the base's font when
+// it has the mark, else from the mark's own; the missing-mark box when no
+// font draws it with ink.
+Piece markPiece(char32_t mark, int baseFace, float pixelsPerEm) {
+  Piece p;
+  const int face =
+      baseFace >= 0 && FT_Get_Char_Index(faceAt(baseFace).face, mark) != 0 ? baseFace : faceFor(mark, false);
+  if (face >= 0 && !faceAt(face).fixedColour && renderPiece(faceAt(face), mark, pixelsPerEm, p) && p.inked())
+    return p;
+  return missingMarkPiece(goesBelow(combiningClass(mark)));
+}
+
+}  // namespace
+
+void drawCodePointBox(char32_t c, bool dashed, unsigned char* rgba) {
   static const char* const kDigits[16] = {
       "111101101101111", "010110010010111", "111001111100111", "111001111001111",
       "101101111001001", "111100111001111", "111100111101111", "111001001001001",
@@ -390,44 +477,36 @@ void drawHexBox(char32_t c, bool dashed, unsigned char* rgba) {
   }
 }
 
-}  // namespace
-
 void rasteriseCell(const TextCell& cell, unsigned char* rgba) {
   std::memset(rgba, 0, kCellPixels * kCellPixels * 4);
   if (cell.text.empty()) return;
   const char32_t base = cell.text[0];
   if (cell.kind != TextCell::Kind::glyph) {
-    drawHexBox(base, true, rgba);
+    drawCodePointBox(base, true, rgba);
     return;
   }
+  // Faces are held by index only: finding a mark's font may open another.
   const int baseFace = faceFor(base, cell.emoji);
-  if (baseFace < 0) {
-    drawHexBox(base, false, rgba);
-    return;
-  }
-  Fonts& f = fonts();
-  const OpenFace& open = f.faces[static_cast<std::size_t>(baseFace)];
   const bool square = isWide(base);
+  const bool picture = baseFace >= 0 && faceAt(baseFace).fixedColour;
   const float pixelsPerEm =
-      square ? kWidePixelsPerEm : static_cast<float>(kCapHeight * open.face->units_per_EM / open.capUnits);
+      square || baseFace < 0
+          ? kWidePixelsPerEm
+          : static_cast<float>(kCapHeight * faceAt(baseFace).face->units_per_EM / faceAt(baseFace).capUnits);
   std::vector<std::pair<Piece, std::pair<int, int>>> pieces(1);
-  if (!renderPiece(open, base, pixelsPerEm, pieces[0].first)) {
-    drawHexBox(base, false, rgba);
-    return;
+  if (baseFace < 0 || !renderPiece(faceAt(baseFace), base, pixelsPerEm, pieces[0].first)) {
+    drawCodePointBox(base, false, rgba);
+    if (cell.text.size() == 1) return;
+    // The marks of a character no font draws stand over its box.
+    pieces[0].first = pictureAsPiece(rgba);
   }
-  const bool picture = open.fixedColour;
   // Marks over the character, centred on its ink and moved clear of what
   // is there already when they would run into it; nothing else is shaped.
-  const Piece& b = pieces[0].first;
-  float centre = b.inked() ? b.centreX() : 0.0f;
-  int top = b.inked() ? b.heightTop() : 0, bottom = b.inked() ? b.heightBottom() : 0;
+  const bool baseInked = pieces[0].first.inked();
+  const float centre = baseInked ? pieces[0].first.centreX() : 0.0f;
+  int top = baseInked ? pieces[0].first.heightTop() : 0, bottom = baseInked ? pieces[0].first.heightBottom() : 0;
   for (std::size_t i = 1; i < cell.text.size(); ++i) {
-    const char32_t mark = cell.text[i];
-    int markFace = FT_Get_Char_Index(open.face, mark) != 0 && !picture ? baseFace : faceFor(mark, false);
-    Piece p;
-    if (markFace < 0) continue;
-    const OpenFace& mf = f.faces[static_cast<std::size_t>(markFace)];
-    if (mf.fixedColour || !renderPiece(mf, mark, pixelsPerEm, p) || !p.inked()) continue;
+    Piece p = markPiece(cell.text[i], picture ? -1 : baseFace, pixelsPerEm);
     const int dx = static_cast<int>(std::lround(centre - p.centreX()));
     int dy = 0;
     const float cap = kCapHeight;
@@ -439,7 +518,7 @@ void rasteriseCell(const TextCell& cell, unsigned char* rgba) {
   }
   const Canvas canvas = layTogether(pieces);
   if (canvas.inkRight < canvas.inkLeft) {
-    drawHexBox(base, true, rgba);  // a glyph with no ink would pass for a blank
+    drawCodePointBox(base, true, rgba);  // a glyph with no ink would pass for a blank
     return;
   }
   fitIntoCell(canvas, square, picture, rgba);

@@ -71,13 +71,21 @@ void drawName(std::string_view text, float red, float green, float blue, float x
   const double room = std::ceil((static_cast<double>(right) - x) / 32.0);
   const std::size_t shown = room > 0 ? static_cast<std::size_t>(std::min(room, 1e6)) : 0;
   splitIntoCells(text, layout.cells, shown == 0 ? 0 : shown + kLaidOutBeyond);
-  layOutCells(layout.cells, nameBegin, nameEnd);
+  layOutCells(layout.cells, glyphCacheRunPlan, nameBegin, nameEnd);
   if (layout.cells.size() > shown) layout.cells.resize(shown);
   layout.cached.assign(layout.cells.size(), GlyphEntry{});
   layout.anyCached = false;
   for (std::size_t i = 0; i < layout.cells.size(); ++i)
     if (layout.cells[i].kind != TextCell::Kind::atlas) {
-      layout.cached[i] = glyphCacheEntry(layout.cells[i]);
+      const TextCell& cell = layout.cells[i];
+      if (cell.kind == TextCell::Kind::pending)
+        layout.cached[i] = glyphCachePlaceholder();
+      else if (cell.kind == TextCell::Kind::slice)
+        layout.cached[i] = glyphCachePicture(sliceKey(cell), [&cell]() -> PaintCell {
+          return [cell](unsigned char* rgba) { paintSliceCell(cell, rgba); };
+        });
+      else
+        layout.cached[i] = glyphCacheEntry(cell);
       layout.anyCached = true;
     }
   glColor4f(0.0f, 0.0f, 0.0f, 1.0f);

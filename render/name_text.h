@@ -17,6 +17,8 @@
 //   sequences the emoji font forms draw in one cell; right-to-left parts
 //   of bytes [nameBegin, nameEnd) show in reading order (layOutCells()),
 //   and nothing outside those bytes moves.
+// A cell the font worker has not painted yet draws the cache's
+// placeholder (glyphCacheWaiting() then holds): this never waits for fonts.
 // Cells that start at or right of `right` are not drawn (nor rasterised).
 // Leaves the state of a text draw: the atlas bound, the colour (red,
 // green, blue).

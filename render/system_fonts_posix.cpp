@@ -35,10 +35,10 @@ FcFontSet* sortedFonts(bool emoji) {
 
 }  // namespace
 
-bool systemFaceFor(char32_t codePoint, bool emoji, FontFace& face) {
+bool systemFaceFor(char32_t codePoint, bool emoji, FontFace& face, std::size_t& position) {
   const FcFontSet* fonts = sortedFonts(emoji);
   if (fonts == nullptr) return false;
-  for (int i = 0; i < fonts->nfont; ++i) {
+  for (std::size_t i = position; i < static_cast<std::size_t>(fonts->nfont); ++i) {
     FcPattern* font = fonts->fonts[i];
     FcCharSet* charset = nullptr;
     FcChar8* file = nullptr;
@@ -55,6 +55,7 @@ bool systemFaceFor(char32_t codePoint, bool emoji, FontFace& face) {
     // Variable fonts carry their instance in the upper 16 bits; FreeType
     // takes the same number.
     face.index = index;
+    position = i;
     return true;
   }
   return false;

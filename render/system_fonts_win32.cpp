@@ -273,12 +273,15 @@ int faceIndexNamed(FontCatalogue& fonts, const std::string& path, const std::wst
   return 0;
 }
 
-// The characters `face` has a glyph for through its Unicode character map.
-// A face without one (symbol fonts), or without outlines (a colour bitmap
-// font this build cannot draw, a .fon raster font), has none.
-void readCoverage(FontCatalogue& fonts, InstalledFace& installed) {
-  installed.read = true;
-  if (installed.index < 0) installed.index = faceIndexNamed(fonts, installed.path, installed.name);
+// Reads the characters that fonts.faces[faceIndex] has a glyph for through
+// its Unicode character map. A face without one (symbol fonts), or without
+// outlines (a colour bitmap font this build cannot draw, a .fon raster
+// font), has none.
+void readCoverage(FontCatalogue& fonts, size_t faceIndex) {
+  fonts.faces[faceIndex].read = true;
+  if (fonts.faces[faceIndex].index < 0)
+    fonts.faces[faceIndex].index = faceIndexNamed(fonts, fonts.faces[faceIndex].path, fonts.faces[faceIndex].name);
+  InstalledFace& installed = fonts.faces[faceIndex];
   FT_Face face;
   if (FT_New_Face(fonts.library, installed.path.c_str(), installed.index, &face) != 0) return;
   if (face->charmap != nullptr && face->charmap->encoding == FT_ENCODING_UNICODE && FT_IS_SCALABLE(face)) {
@@ -302,16 +305,20 @@ bool covers(const InstalledFace& face, char32_t codePoint) {
 
 }  // namespace
 
-bool systemFaceFor(char32_t codePoint, bool emoji, FontFace& face) {
+bool systemFaceFor(char32_t codePoint, bool emoji, FontFace& face, std::size_t& position) {
   const std::lock_guard<std::mutex> hold(catalogueLock);
   if (!catalogue.built) buildCatalogue(catalogue);
   if (catalogue.library == nullptr) return false;
-  for (const size_t i : emoji ? catalogue.emojiOrder : catalogue.textOrder) {
-    InstalledFace& installed = catalogue.faces[i];
-    if (!installed.read) readCoverage(catalogue, installed);
-    if (!covers(installed, codePoint)) continue;
-    face.path = installed.path;
-    face.index = installed.index;
+  const std::vector<size_t>& order = emoji ? catalogue.emojiOrder : catalogue.textOrder;
+  for (size_t at = position; at < order.size(); ++at) {
+    // By index: reading a face's coverage must not hold on to it while
+    // anything else in the catalogue changes.
+    const size_t i = order[at];
+    if (!catalogue.faces[i].read) readCoverage(catalogue, i);
+    if (!covers(catalogue.faces[i], codePoint)) continue;
+    face.path = catalogue.faces[i].path;
+    face.index = catalogue.faces[i].index;
+    position = at;
     return true;
   }
   return false;

@@ -94,7 +94,14 @@ void splitIntoCells(std::string_view text, std::vector<TextCell>& cells, std::si
     TextCell cell;
     cell.kind = isInvisible(c) ? TextCell::Kind::invisible : TextCell::Kind::glyph;
     cell.emoji = isEmojiPresentation(c);
-    cell.text.assign(1, c);
+    // A mark with nothing to stand on would hang in its cell as a stray
+    // accent or comma: it gets the dotted circle that stands for a missing
+    // letter.
+    if (isCombiningMark(c)) {
+      cell.text.assign(1, kDottedCircle);
+      cell.circled = true;
+    }
+    cell.text.push_back(c);
     cell.at = at;
     cells.push_back(std::move(cell));
     varied = false;

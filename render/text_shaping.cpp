@@ -8,6 +8,7 @@
 #include <hb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -122,7 +123,8 @@ bool faceHas(int face, char32_t c) {
   return hb_font_get_nominal_glyph(fonts().faces[static_cast<std::size_t>(face)].font, c, &glyph) && glyph != 0;
 }
 
-std::size_t shapedCount = 0;
+// Counted on the worker, read by benchmarks on the drawing thread.
+std::atomic<std::size_t> shapedCount{0};
 
 // A glyph rendered at a size: premultiplied RGBA floats, rows top first,
 // its top-left corner at (left, -top) from the pen on the baseline.
@@ -304,7 +306,7 @@ void appendStored(const TextCell& cell, std::u32string& out) {
     out.push_back(cell.byte);
     return;
   }
-  out += cell.text;
+  out.append(cell.text, cell.circled ? 1 : 0);
   // A variation selector that chose the emoji form was taken into the cell.
   if (cell.kind == TextCell::Kind::glyph && cell.emoji && cell.text.size() == 1 && !isEmojiPresentation(cell.text[0]))
     out.push_back(0xFE0F);
@@ -318,8 +320,9 @@ std::size_t emojiElement(const std::vector<TextCell>& cells, std::size_t i) {
   // Keycaps: a digit, '#' or '*', U+FE0F, U+20E3 (or without the selector,
   // when the keycap mark joined the digit's cell).
   if (cell.kind == TextCell::Kind::atlas && isKeycapBase(cell.byte)) {
+    // The keycap mark, alone after the selector, got a dotted circle.
     if (i + 2 < n && isInvisible(cells[i + 1], 0xFE0F) && cells[i + 2].kind == TextCell::Kind::glyph &&
-        cells[i + 2].text == U"\u20E3")
+        cells[i + 2].circled && cells[i + 2].text.size() == 2 && cells[i + 2].text[1] == 0x20E3)
       return 3;
     return 0;
   }
@@ -349,14 +352,15 @@ std::size_t emojiElement(const std::vector<TextCell>& cells, std::size_t i) {
   return end - i;
 }
 
-// Cells [i, end) joined into one emoji picture when the font forms them:
-// the longest sequence from cells[i] that it forms; 0 when none.
-std::size_t formEmoji(std::vector<TextCell>& cells, std::size_t i, std::size_t nameEnd) {
+// Cells from cells[i] joined into one emoji picture when the font forms
+// them: the longest sequence of elements that it forms. While its plan is
+// not known, the cells of the sequence are pending.
+void formEmoji(std::vector<TextCell>& cells, std::size_t i, std::size_t nameEnd, const RunPlanner& planner) {
   std::vector<std::size_t> ends;  // element boundaries, longest last
   std::size_t at = i;
   while (at < cells.size() && cells[at].at < nameEnd) {
     const std::size_t element = emojiElement(cells, at);
-    if (element == 0) break;
+    if (element == 0 || cells[at + element - 1].at >= nameEnd) break;
     at += element;
     ends.push_back(at);
     if (at + 1 < cells.size() && isInvisible(cells[at], 0x200D) && cells[at + 1].at < nameEnd &&
@@ -365,43 +369,59 @@ std::size_t formEmoji(std::vector<TextCell>& cells, std::size_t i, std::size_t n
     else
       break;
   }
-  for (auto e = ends.rbegin(); e != ends.rend(); ++e) {
-    if (*e - i < 2 && !(cells[i].kind == TextCell::Kind::glyph && cells[i].text.size() > 1)) break;
-    if (*e > cells.size() || cells[*e - 1].at >= nameEnd) continue;
-    std::u32string text;
-    for (std::size_t k = i; k < *e; ++k) appendStored(cells[k], text);
-    if (!cachedRun(text, false, true).shaped) continue;
-    TextCell picture;
-    picture.kind = TextCell::Kind::slice;
-    picture.emoji = true;
-    picture.text = std::move(text);
-    picture.at = cells[i].at;
-    cells[i] = std::move(picture);
-    cells.erase(cells.begin() + static_cast<std::ptrdiff_t>(i + 1), cells.begin() + static_cast<std::ptrdiff_t>(*e));
-    return 1;
+  // One cell of one character is drawn as it is.
+  if (ends.empty() || (ends.back() - i < 2 && cells[i].text.size() < 2)) return;
+  std::u32string key = {kRunPlanKey, 2};
+  for (std::size_t e = 0, from = i; e < ends.size(); from = ends[e++]) {
+    for (std::size_t k = from; k < ends[e]; ++k) appendStored(cells[k], key);
+    key.push_back(0);
   }
-  return 0;
+  const RunPlan* plan = planner(key);
+  if (plan == nullptr) {
+    for (std::size_t k = i; k < ends.back(); ++k) cells[k].kind = TextCell::Kind::pending;
+    return;
+  }
+  const std::size_t formed = plan->pieces.empty() ? 0 : plan->pieces[0].cells;
+  if (formed == 0 || formed > ends.size()) return;
+  const std::size_t end = ends[formed - 1];
+  if (end - i < 2 && cells[i].text.size() < 2) return;
+  TextCell picture;
+  picture.kind = TextCell::Kind::slice;
+  picture.emoji = true;
+  for (std::size_t k = i; k < end; ++k) appendStored(cells[k], picture.text);
+  picture.at = cells[i].at;
+  cells[i] = std::move(picture);
+  cells.erase(cells.begin() + static_cast<std::ptrdiff_t>(i + 1), cells.begin() + static_cast<std::ptrdiff_t>(end));
 }
 
 // The code point that stands for a cell in the bidirectional algorithm.
 // Visible marks and bytes outside UTF-8 are neutral symbols there.
 char32_t bidiCharacter(const TextCell& cell) {
   if (cell.kind == TextCell::Kind::atlas) return cell.byte < 0x80 ? cell.byte : 0xFFFD;
-  if (cell.kind == TextCell::Kind::invisible || cell.text.empty()) return 0xFFFD;
+  if (cell.kind == TextCell::Kind::invisible || cell.kind == TextCell::Kind::pending || cell.text.empty())
+    return 0xFFFD;
   return cell.text[0];
 }
 
-// The face that shapes `cell` in a run, -1 when it stays a cell of its
-// own: only characters of the scripts that need shaping, whose face has
-// every one of its code points.
-int shapingFace(const TextCell& cell) {
-  if (cell.kind != TextCell::Kind::glyph || cell.text.empty() || !needsShaping(cell.text[0])) return -1;
-  const int face = faceFor(cell.text[0], false);
+// The face that shapes a cell of text `text` in a run, -1 when it stays a
+// cell of its own: only characters of the scripts that need shaping, whose
+// face has every one of its code points.
+int shapingFace(std::u32string_view text) {
+  if (text.empty() || !needsShaping(text[0])) return -1;
+  const int face = faceFor(text[0], false);
   if (face < 0 || fonts().faces[static_cast<std::size_t>(face)].fixedColour) return -1;
-  for (char32_t c : cell.text)
+  for (char32_t c : text)
     if (!faceHas(face, c)) return -1;
   return face;
 }
+
+// A candidate for shaping: a glyph cell of a script that needs it.
+bool mayShape(const TextCell& cell) {
+  return cell.kind == TextCell::Kind::glyph && !cell.text.empty() && needsShaping(cell.text[0]);
+}
+
+// Pieces of a plan fit in a cell picture's bytes.
+constexpr std::size_t kMaxPlanCells = 1000;
 
 char mirroredByte(unsigned char b) {
   switch (b) {
@@ -553,13 +573,14 @@ void paintSliceCell(const TextCell& cell, unsigned char* rgba) {
               kCellPixels * kCellPixels * 4);
 }
 
-void layOutCells(std::vector<TextCell>& cells, std::size_t nameBegin, std::size_t nameEnd) {
+void layOutCells(std::vector<TextCell>& cells, const RunPlanner& planner, std::size_t nameBegin,
+                 std::size_t nameEnd) {
   // Names of the atlas's cells alone (ASCII) have nothing to shape or turn.
   if (std::all_of(cells.begin(), cells.end(), [](const TextCell& c) { return c.kind == TextCell::Kind::atlas; }))
     return;
   const auto inName = [&](const TextCell& cell) { return cell.at >= nameBegin && cell.at < nameEnd; };
   for (std::size_t i = 0; i < cells.size(); ++i)
-    if (inName(cells[i])) formEmoji(cells, i, nameEnd);
+    if (inName(cells[i])) formEmoji(cells, i, nameEnd, planner);
 
   // Levels per cell: 0 for the fixed cells and the barriers; each part of
   // the name between them resolved as a paragraph of its own.
@@ -599,40 +620,70 @@ void layOutCells(std::vector<TextCell>& cells, std::size_t nameBegin, std::size_
   out.reserve(cells.size());
   units.reserve(cells.size());
   std::u32string text;
+  const auto pushCell = [&](TextCell&& cell, unsigned char level) {
+    units.push_back({out.size(), level});
+    out.push_back(std::move(cell));
+  };
   for (std::size_t i = 0; i < cells.size();) {
-    const int face = inName(cells[i]) ? shapingFace(cells[i]) : -1;
+    if (!inName(cells[i]) || !mayShape(cells[i])) {
+      pushCell(std::move(cells[i]), levels[i]);
+      ++i;
+      continue;
+    }
+    // The stretch of one level that may be shaped; unpointed Hebrew is
+    // drawn a letter to a cell.
     std::size_t end = i + 1;
-    if (face >= 0) {
-      bool marked = cells[i].text.size() > 1 || isCombiningMark(cells[i].text[0]);
-      bool hebrewOnly = isHebrew(cells[i].text[0]);
-      while (end < cells.size() && inName(cells[end]) && levels[end] == levels[i] && shapingFace(cells[end]) == face) {
-        marked = marked || cells[end].text.size() > 1 || isCombiningMark(cells[end].text[0]);
-        hebrewOnly = hebrewOnly && isHebrew(cells[end].text[0]);
-        ++end;
+    bool marked = cells[i].text.size() > 1, hebrewOnly = isHebrew(cells[i].text[0]);
+    while (end < cells.size() && end - i < kMaxPlanCells && inName(cells[end]) && mayShape(cells[end]) &&
+           levels[end] == levels[i]) {
+      marked = marked || cells[end].text.size() > 1;
+      hebrewOnly = hebrewOnly && isHebrew(cells[end].text[0]);
+      ++end;
+    }
+    const unsigned char level = levels[i];
+    const bool rightToLeft = level % 2 == 1;
+    const RunPlan* plan = nullptr;
+    if (!hebrewOnly || marked) {
+      std::u32string key = {kRunPlanKey, rightToLeft ? char32_t{1} : char32_t{0}};
+      for (std::size_t k = i; k < end; ++k) {
+        key += cells[k].text;
+        key.push_back(0);
       }
-      text.clear();
-      for (std::size_t k = i; k < end; ++k) text += cells[k].text;
-      const bool rightToLeft = levels[i] % 2 == 1;
-      const ShapedRun* run = hebrewOnly && !marked ? nullptr : &cachedRun(text, rightToLeft, false);
-      if (run != nullptr && run->shaped) {
-        units.push_back({out.size(), levels[i]});
-        for (int k = 0; k < run->cells; ++k) {
-          TextCell slice;
-          slice.kind = TextCell::Kind::slice;
-          slice.text = text;
-          slice.at = cells[i].at;
-          slice.slice = static_cast<unsigned short>(k);
-          slice.rightToLeft = rightToLeft;
-          out.push_back(std::move(slice));
+      plan = planner(key);
+      if (plan == nullptr) {
+        for (; i < end; ++i) {
+          cells[i].kind = TextCell::Kind::pending;
+          pushCell(std::move(cells[i]), level);
         }
-        i = end;
         continue;
       }
-      end = i + 1;
     }
-    units.push_back({out.size(), levels[i]});
-    out.push_back(std::move(cells[i]));
-    i = end;
+    std::size_t planned = 0;
+    if (plan != nullptr)
+      for (const RunPiece& piece : plan->pieces) planned += piece.cells;
+    if (plan == nullptr || planned != end - i) {
+      for (; i < end; ++i) pushCell(std::move(cells[i]), level);
+      continue;
+    }
+    for (const RunPiece& piece : plan->pieces) {
+      if (piece.slices == 0) {
+        for (std::size_t k = 0; k < piece.cells; ++k, ++i) pushCell(std::move(cells[i]), level);
+        continue;
+      }
+      std::u32string text;
+      for (std::size_t k = i; k < i + piece.cells; ++k) text += cells[k].text;
+      units.push_back({out.size(), level});
+      for (unsigned short k = 0; k < piece.slices; ++k) {
+        TextCell slice;
+        slice.kind = TextCell::Kind::slice;
+        slice.text = text;
+        slice.at = cells[i].at;
+        slice.slice = k;
+        slice.rightToLeft = rightToLeft;
+        out.push_back(std::move(slice));
+      }
+      i += piece.cells;
+    }
   }
 
   if (anyRightToLeft) {
@@ -657,6 +708,84 @@ void layOutCells(std::vector<TextCell>& cells, std::size_t nameBegin, std::size_
   } else {
     cells = std::move(out);
   }
+}
+
+RunPlan planRun(const std::u32string& key) {
+  RunPlan plan;
+  if (key.size() < 2 || key[0] != kRunPlanKey) return plan;
+  std::vector<std::u32string_view> items;
+  const std::u32string_view rest = std::u32string_view(key).substr(2);
+  for (std::size_t from = 0; from < rest.size();) {
+    const std::size_t zero = std::min(rest.find(char32_t{0}, from), rest.size());
+    items.push_back(rest.substr(from, zero - from));
+    from = zero + 1;
+  }
+  if (key[1] == 2) {
+    // The longest run of elements that the emoji font forms.
+    for (std::size_t n = items.size(); n > 0; --n) {
+      std::u32string text;
+      for (std::size_t k = 0; k < n; ++k) text += items[k];
+      if (cachedRun(text, false, true).shaped) {
+        plan.pieces.push_back({static_cast<unsigned short>(n), 1});
+        break;
+      }
+    }
+    return plan;
+  }
+  const bool rightToLeft = key[1] == 1;
+  for (std::size_t i = 0; i < items.size();) {
+    const int face = shapingFace(items[i]);
+    std::size_t end = i + 1;
+    while (face >= 0 && end < items.size() && shapingFace(items[end]) == face) ++end;
+    std::u32string text;
+    for (std::size_t k = i; k < end; ++k) text += items[k];
+    const ShapedRun& run = face >= 0 ? cachedRun(text, rightToLeft, false) : ShapedRun{};
+    if (run.shaped) {
+      plan.pieces.push_back({static_cast<unsigned short>(end - i), static_cast<unsigned short>(run.cells)});
+    } else {
+      for (std::size_t k = i; k < end; ++k) plan.pieces.push_back({1, 0});
+    }
+    i = end;
+  }
+  return plan;
+}
+
+void encodeRunPlan(const RunPlan& plan, unsigned char* bytes, std::size_t size) {
+  const std::size_t count = std::min(plan.pieces.size(), (size - 3) / 4);
+  bytes[0] = 'P';
+  bytes[1] = static_cast<unsigned char>(count >> 8);
+  bytes[2] = static_cast<unsigned char>(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    unsigned char* p = bytes + 3 + 4 * k;
+    p[0] = static_cast<unsigned char>(plan.pieces[k].cells >> 8), p[1] = static_cast<unsigned char>(plan.pieces[k].cells);
+    p[2] = static_cast<unsigned char>(plan.pieces[k].slices >> 8), p[3] = static_cast<unsigned char>(plan.pieces[k].slices);
+  }
+}
+
+bool decodeRunPlan(const unsigned char* bytes, std::size_t size, RunPlan& plan) {
+  plan.pieces.clear();
+  if (size < 3 || bytes[0] != 'P') return false;
+  const std::size_t count = static_cast<std::size_t>(bytes[1]) << 8 | bytes[2];
+  if (3 + 4 * count > size) return false;
+  for (std::size_t k = 0; k < count; ++k) {
+    const unsigned char* p = bytes + 3 + 4 * k;
+    plan.pieces.push_back({static_cast<unsigned short>(p[0] << 8 | p[1]), static_cast<unsigned short>(p[2] << 8 | p[3])});
+  }
+  return true;
+}
+
+const RunPlan* planNow(const std::u32string& key) {
+  static std::unordered_map<std::u32string, RunPlan> plans;
+  const auto found = plans.find(key);
+  if (found != plans.end()) return &found->second;
+  if (plans.size() >= kMaxRuns) plans.clear();
+  return &plans.emplace(key, planRun(key)).first->second;
+}
+
+std::u32string sliceKey(const TextCell& cell) {
+  std::u32string key = {kSliceKey, cell.emoji ? char32_t{2} : cell.rightToLeft ? char32_t{1} : char32_t{0}, cell.slice};
+  key += cell.text;
+  return key;
 }
 
 std::size_t runsShaped() { return shapedCount; }

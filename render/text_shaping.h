@@ -10,12 +10,17 @@
 // the bidirectional algorithm (bidi_order.h), never across an explicit
 // directional control, which keeps its visible mark.
 //
-// Shaping and painting are pure of graphics: they open fonts with FreeType
-// and remember runs and pictures in bounded caches of their own, so they
-// must be called from one thread at a time (any one).
+// Shaping and painting are pure of graphics and may block on a font file:
+// the program runs them on the font worker (font_worker.h), which alone
+// touches the fonts and caches they keep. The layout of a line runs where
+// it is drawn: what it needs from the fonts (how a stretch of text splits
+// into shaped runs, and how wide each is) comes as a RunPlan that the
+// worker makes (planRun()) and the caller hands in through a RunPlanner.
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -62,17 +67,58 @@ void paintRunSlice(const ShapedRun& run, int slice, unsigned char* rgba);
 // slices.
 void paintSliceCell(const TextCell& cell, unsigned char* rgba);
 
+// What the fonts make of a stretch of cells that may be shaped, in stored
+// order: pieces of `cells` cells each, shaped into `slices` cells, or left
+// as they are (slices 0). An emoji sequence is one piece, of one slice
+// when the emoji font forms it.
+struct RunPiece {
+  unsigned short cells = 0;
+  unsigned short slices = 0;
+};
+struct RunPlan {
+  std::vector<RunPiece> pieces;
+};
+
+// Plans are asked for by key: the first code unit kRunPlanKey, then the
+// kind (0: text left to right, 1: right to left, 2: an emoji sequence),
+// then each cell's code points followed by a 0.
+constexpr char32_t kRunPlanKey = 16;
+
+// The plan for `key`: each cell is shaped with the face the system picks
+// for its first character, and consecutive cells of one face as one run
+// (shapeRun()); a cell whose face lacks one of its characters stays as it
+// is. Touches the fonts: the font worker's.
+RunPlan planRun(const std::u32string& key);
+
+// A plan as the bytes of a cell picture (the font worker's way back), and
+// back; false when `bytes` holds none.
+void encodeRunPlan(const RunPlan& plan, unsigned char* bytes, std::size_t size);
+bool decodeRunPlan(const unsigned char* bytes, std::size_t size, RunPlan& plan);
+
+// The plan for a key, or null while it is not known yet (its cells then
+// draw as placeholders, and the caller draws again once it is).
+using RunPlanner = std::function<const RunPlan*(const std::u32string& key)>;
+
+// A planner that plans at once, on the calling thread, keeping what it
+// planned: for tests, benchmarks and tools, which have no worker.
+const RunPlan* planNow(const std::u32string& key);
+
 // Turns `cells`, as splitIntoCells() made them, into the cells to draw,
 // left to right: emoji sequences the emoji font forms become one slice
 // cell; runs that need shaping become their slice cells; then the cells
 // are put in visual order. Only cells whose text starts in bytes
 // [nameBegin, nameEnd) take part; the others stay where they are, as do
-// explicit directional controls and separators (tab, line feed), which
-// split the name into parts ordered each on its own as a left-to-right
-// paragraph. Shaped runs are remembered, so laying out the same text again
-// shapes nothing.
-void layOutCells(std::vector<TextCell>& cells, std::size_t nameBegin = 0,
+// explicit directional controls and separators (tab, line feed, paragraph
+// separator), which split the name into parts ordered each on its own as
+// a left-to-right paragraph. Cells whose plan `planner` does not know yet
+// become pending cells. Touches no font.
+void layOutCells(std::vector<TextCell>& cells, const RunPlanner& planner, std::size_t nameBegin = 0,
                  std::size_t nameEnd = static_cast<std::size_t>(-1));
+
+// The cache key of a slice cell's picture: kSliceKey, its kind, its slice,
+// then the run's text.
+constexpr char32_t kSliceKey = 17;
+std::u32string sliceKey(const TextCell& cell);
 
 // Whether a character belongs to a script that needs shaping.
 bool needsShaping(char32_t c);

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 #include "tests/app/browser_session.h"
 
@@ -260,6 +263,77 @@ TEST_F(BrowserTest, AStopSignalDuringStartUpStillSaves) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "wait status " << status;
     EXPECT_EQ(marksOf(2, {0, 0, 0, 0, 0, 0, 0}), readFile(marksPath(dir)));
   }
+}
+
+// The cell of the second character of the line under the selection: the
+// anchor line ends 520 rows up a 1080-row window, names start in the
+// fourth cell.
+std::vector<uint8_t> cellUnderSelection(XClient& x) { return grabRect(x, 32 * 4, 560, 32, 32).rgb; }
+
+// Whether anything shows in the cell: a pixel unlike its corner, which no
+// glyph and no placeholder reaches.
+bool shows(const std::vector<uint8_t>& rgb) {
+  for (std::size_t i = 3; i + 2 < rgb.size(); i += 3)
+    if (!std::equal(rgb.begin(), rgb.begin() + 3, rgb.begin() + static_cast<std::ptrdiff_t>(i))) return true;
+  return false;
+}
+
+// A FIFO among the user's fonts: fontconfig's scan opens it and waits for
+// a writer that never comes, so the font worker never returns. The first
+// frame still draws, the ASCII names in it and the placeholder in the
+// glyph's cell, and every way to stop ends the program as it should,
+// saved. Without the FIFO the glyph replaces the placeholder, with no key
+// pressed: the program redraws when the worker is done.
+TEST_F(BrowserTest, AFontFileThatNeverOpensHoldsNeitherTheFrameNorAStop) {
+  if (const char* asan = std::getenv("ASAN_OPTIONS")) {
+    extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
+  }
+  const std::string names = root + "/names";
+  ASSERT_TRUE(makeDir(names));
+  ASSERT_TRUE(writeFile(names + "/a.txt", "a"));
+  ASSERT_TRUE(writeFile(names + "/b\xD0\x96.txt", "b"));
+  const std::vector<std::string> shown = {".", "..", "a.txt", "b\xD0\x96.txt"};
+  const std::string fifo = home + "/.fonts/x.ttf";
+  ASSERT_TRUE(makeDir(home + "/.fonts"));
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0644));
+  struct Row {
+    const char* what;
+    std::function<bool()> stop;
+    int signal;  // 0: exits with status 0
+  };
+  const Row rows[] = {
+      {"the quit key", [&] { return pressKey(x, "q"); }, 0},
+      {"the window manager's close", [&] { return sendCloseRequest(x, window); }, 0},
+      {"SIGTERM", [&] { return kill(browser, SIGTERM) == 0; }, SIGTERM},
+  };
+  std::vector<uint8_t> placeholder;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    unlink(marksPath(names).c_str());
+    startBrowser({names});
+    ASSERT_TRUE(waitForSelection(2, 1));
+    const std::vector<uint8_t> cell = cellUnderSelection(x);
+    if (placeholder.empty()) placeholder = cell;
+    EXPECT_TRUE(shows(cell));
+    EXPECT_EQ(cell, placeholder);
+    type({"Down"});
+    ASSERT_TRUE(waitForSelection(3, 0));
+    ASSERT_TRUE(row.stop());
+    const int status = waitForBrowserExit();
+    EXPECT_TRUE(row.signal ? WIFSIGNALED(status) && WTERMSIG(status) == row.signal
+                           : WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    EXPECT_EQ(marksText(shown, 3, {0, 0, 0, 0}), readFile(marksPath(names)));
+  }
+  ASSERT_EQ(0, unlink(fifo.c_str()));
+  unlink(marksPath(names).c_str());  // the same line under the selection
+  startBrowser({names});
+  ASSERT_TRUE(waitForSelection(2, 1));
+  EXPECT_TRUE(waitUntil([&] {
+    const std::vector<uint8_t> cell = cellUnderSelection(x);
+    return shows(cell) && cell != placeholder;
+  })) << "the glyph never replaced the placeholder";
+  type({"q"});
+  EXPECT_EQ(0, waitForBrowserExit());
 }
 
 TEST_F(BrowserTest, AFirstArgumentThatIsAlsoAToolkitOptionIsTheDirectory) {

@@ -4,17 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "render/glyph_cache.h"
+#include "render/glyph_raster.h"
 #include "render/name_text.h"
 #include "render/system_fonts.h"
 #include "render/text.h"
 #include "render/text_cells.h"
 #include "tests/render/gl_canvas.h"
+#include "tests/support/support.h"
 
 namespace {
 
@@ -24,14 +27,24 @@ class NameTextTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string why;
+    if (!testing_support::useTestFonts(why)) GTEST_SKIP() << why;
     if (!openGlContext(why)) GTEST_SKIP() << why;
     canvas = makeCanvas(kWidth, kHeight);
   }
   void TearDown() override {
     if (canvas.framebuffer != 0) freeCanvas(canvas);
   }
+  // The settled picture: drawn again once the worker has painted every
+  // cell the first draw asked for, as the program's redisplay does, and
+  // again while that asks for more (a shaped run's plan, then its slices).
   Picture drawn(const std::function<void()>& draw) {
+    Picture picture = drawnNow(draw);
+    for (int round = 0; round < 4 && settleGlyphCache(); ++round) picture = drawnNow(draw);
+    return picture;
+  }
+  Picture drawnNow(const std::function<void()>& draw) {
     startFrame(canvas, kWidth, kHeight);
+    startGlyphFrame();
     glDisable(GL_DEPTH_TEST);  // as the view's first band leaves it
     draw();
     return readPicture(canvas);
@@ -164,6 +177,45 @@ TEST_F(NameTextTest, ShapedTextTakesWholeCellsAndEmojiSequencesOne) {
   }
 }
 
+// The pixels of the 32 x 32 cell at x, on the name's row.
+std::vector<uint8_t> cellAt(const Picture& p, int x) {
+  std::vector<uint8_t> cell;
+  for (int y = kY; y < kY + 32; ++y)
+    for (int px = x; px < x + 32; ++px) {
+      const Rgba c = p.at(px, y);
+      cell.insert(cell.end(), {c.r, c.g, c.b, c.a});
+    }
+  return cell;
+}
+
+// A cell the worker has not painted yet draws the placeholder, the same
+// for every character and unlike either mark box, while the ASCII beside
+// it draws at once; the redraw once the worker is done shows the glyph.
+TEST_F(NameTextTest, APendingCellDrawsThePlaceholderUntilItsGlyphIsBack) {
+  const auto draw = [&](const std::string& text) { return [&, text] { drawName(text, 1, 1, 1, 32, kY, 0, kWidth); }; };
+  const std::vector<uint8_t> solidBox = cellAt(drawn(draw("\xCD\xB8")), 32);
+  const std::vector<uint8_t> dashedBox = cellAt(drawn(draw("\xE2\x80\x8B")), 32);
+  // Ideographs from U+8000 on, which no other test draws, fresh on every
+  // repeat of the test; the second with an acute over it.
+  static unsigned char next = 0;
+  const std::string ideograph = std::string("\xE8\x80") + static_cast<char>(0x80 + next++ % 64);
+  const std::string rows[] = {ideograph, std::string("\xE8\x81") + ideograph.back() + "\xCC\x81"};
+  std::vector<uint8_t> placeholder;
+  for (const std::string& cell : rows) {
+    SCOPED_TRACE(testing::PrintToString(cell));
+    const Picture pending = drawnNow(draw("a" + cell + "b"));
+    ASSERT_TRUE(settleGlyphCache());
+    const Picture settled = drawnNow(draw("a" + cell + "b"));
+    for (int ascii : {32, 96}) EXPECT_EQ(cellAt(pending, ascii), cellAt(settled, ascii)) << "cell at " << ascii;
+    if (placeholder.empty()) placeholder = cellAt(pending, 64);
+    EXPECT_EQ(cellAt(pending, 64), placeholder);
+    EXPECT_GT(inkInCell(pending, 64), 20);
+    EXPECT_NE(cellAt(settled, 64), placeholder);
+    EXPECT_NE(placeholder, solidBox);
+    EXPECT_NE(placeholder, dashedBox);
+  }
+}
+
 struct Ink {
   int left = 1 << 20, right = -1, bottom = 1 << 20, top = -1;
 };
@@ -247,6 +299,88 @@ TEST_F(NameTextTest, CellsAreRasterisedOnceAndComeBackAfterEviction) {
   EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots);
   EXPECT_EQ(firstDifference(name(sun), first), "");
   EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots + 1);
+}
+
+// The text form and the emoji form of one character are two cells of the
+// cache; U+FE0E asks for the text form's.
+TEST_F(NameTextTest, TextAndEmojiFormsTakeSlotsOfTheirOwn) {
+  const std::size_t before = glyphCacheRasterised();
+  const Picture text = name("\xE2\x9D\xA4");
+  const Picture emoji = name("\xE2\x9D\xA4\xEF\xB8\x8F");
+  EXPECT_EQ(glyphCacheRasterised(), before + 2);
+  EXPECT_NE(firstDifference(text, emoji), "");
+  EXPECT_EQ(firstDifference(name("\xE2\x9D\xA4\xEF\xB8\x8E"), text), "");
+  EXPECT_EQ(glyphCacheRasterised(), before + 2);
+}
+
+// A cell shows the rasterised picture on its own pixels, alpha-tested and
+// blended as text is: the first time, just rasterised, and again from the
+// cache.
+TEST_F(NameTextTest, CachedCellsShowTheRasterisedPicture) {
+  const std::string text = "\xD0\x96\xCC\x81";  // Zhe with an acute
+  std::vector<TextCell> cells;
+  splitIntoCells(text, cells);
+  ASSERT_EQ(cells.size(), 1u);
+  unsigned char rgba[kCellPixels * kCellPixels * 4];
+  rasteriseCell(cells[0], rgba);
+  for (const char* when : {"rasterised", "cached"}) {
+    SCOPED_TRACE(when);
+    const Picture p = drawn([&] { drawName(text, 1, 1, 1, 32, kY, 0, kWidth); });
+    const double background = p.at(kWidth - 1, kHeight - 1).r;
+    int wrong = 0;
+    for (int y = 0; y < kCellPixels; ++y)
+      for (int x = 0; x < kCellPixels; ++x) {
+        const int alpha = rgba[(y * kCellPixels + x) * 4 + 3];
+        if (alpha >= 60 && alpha <= 68) continue;  // at the alpha test's edge
+        const double a = alpha / 255.0;
+        // The black copy, then the white one on the same spot.
+        const double expected = a > 0.25 ? 255 * a + background * (1 - a) * (1 - a) : background;
+        wrong += std::abs(p.at(32 + x, kY + y).r - expected) > 4;
+      }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+// Cells that start left of the right edge are drawn whole, the part past
+// the edge too; a cell that starts at the edge is not.
+TEST_F(NameTextTest, ACellCutByTheRightEdgeStillShows) {
+  struct Row {
+    const char* text;
+    float right;  // from the name's start
+    bool thirdShows;
+  };
+  const Row rows[] = {
+      {"\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5", 80, true},
+      {"HHH", 80, true},
+      {"\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5", 64, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.text << " to " << row.right);
+    const Picture p = drawn([&] { drawName(row.text, 1, 1, 1, 32, kY, 1, 32 + row.right); });
+    EXPECT_GT(inkInCell(p, 32 + 32), 20);
+    EXPECT_EQ(inkInCell(p, 32 + 64) > 20, row.thirdShows);
+  }
+}
+
+// More distinct cells in one frame than there are slots: the cache fills,
+// the rest keep the placeholder, and no cell of the frame is painted over,
+// so nothing is asked again and the redraws end. Once the frame shows
+// other cells, the rest come in.
+TEST_F(NameTextTest, AFrameOfMoreCellsThanSlotsLeavesTheRestPending) {
+  std::string many;  // ideographs from U+5600 on, after the eviction test's
+  for (char32_t c = 0x5600; c < 0x5600 + kGlyphCacheSlots + 20; ++c)
+    for (int shift : {12, 6, 0}) many += static_cast<char>((shift == 12 ? 0xE0 : 0x80) | ((c >> shift) & 0x3F));
+  const auto all = [&] { drawName(many, 1, 1, 1, 32, kY, 0, 1e9f); };
+  const std::size_t before = glyphCacheRasterised();
+  drawn(all);
+  EXPECT_FALSE(settleGlyphCache());
+  drawnNow(all);
+  EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots);
+  EXPECT_TRUE(glyphCacheWaiting());
+  name("x");
+  name("x");
+  EXPECT_FALSE(glyphCacheWaiting());
+  EXPECT_EQ(glyphCacheRasterised(), before + kGlyphCacheSlots + 20);
 }
 
 }  // namespace

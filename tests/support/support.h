@@ -127,6 +127,19 @@ bool runsUnderWine();
 // (POSIX, as root: "nobody"; otherwise nothing changes); false on failure.
 bool giveToCheckUser(const std::string& path);
 
+// Makes the fonts that scripts/deps.sh installs the only ones this process
+// draws with, whatever else the machine has: DejaVu Sans Bold, DejaVu Sans,
+// Noto Sans CJK Bold, Noto Sans Devanagari Bold (which DejaVu lacks) and
+// Noto Color Emoji, in that order for sans-serif
+// (the emoji font first for emoji). DejaVu Sans Bold claims
+// kClaimedButMissing, which it has no glyph for, as a font list out of
+// step with its fonts would. Call before the process's first font lookup.
+// False, with the reason in `why`, when a font file is missing. On
+// Windows nothing changes (scripts/test-windows.sh brings the fonts).
+bool useTestFonts(std::string& why);
+// U+3042 HIRAGANA LETTER A, which Noto Sans CJK Bold has.
+constexpr char32_t kClaimedButMissing = 0x3042;
+
 // File names holding bytes a shell would act on: blanks, quotes, command
 // substitution, back-ticks, a separator, a line feed, bytes above 0x7F, a
 // leading dash, and cmd.exe's & ^ ( ) %. Running any of them as a command
