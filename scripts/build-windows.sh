@@ -6,10 +6,10 @@
 # LICENSE.txt and THIRD-PARTY-NOTICES.txt.
 #
 # freeglut, GLEW, FreeType, HarfBuzz and FriBidi are not packaged for
-# mingw-w64, so they are built here from Debian's own source packages, fetched through a private apt
-# configuration (its own sources list, lists and cache; the machine's apt
-# set-up is left alone), as static libraries into a cache folder outside
-# the source tree that later runs reuse:
+# mingw-w64, so they are built here from Debian's own source packages,
+# fetched through a private apt configuration (its own sources list, lists
+# and cache; the machine's apt set-up is left alone), as static libraries
+# into a cache folder outside the source tree that later runs reuse:
 #   ${ORCHARD_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orchard-menu-win}
 #
 # Usage: scripts/build-windows.sh [BUILD_DIR]   (default build-windows)
