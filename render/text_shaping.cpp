@@ -475,7 +475,13 @@ ShapedRun shapeRun(std::u32string_view run, bool rightToLeft, bool emoji) {
     hb_font_get_nominal_glyph(open.font, run[0], &first);
     // One glyph, and not merely the first character's with the rest
     // dropped (a tag sequence the font lacks).
-    if (!missing && count == 1 && infos[0].codepoint != first) {
+    // And one that renders with ink: a colour font this FreeType cannot
+    // draw (PNG strikes without a PNG decoder) would show nothing where the
+    // sequence is, so the cells stay as they are.
+    Bitmap test;
+    const bool inked = !missing && count == 1 && renderGlyph(open, infos[0].codepoint, kPictureInk, 0, 0, test) &&
+                       std::any_of(test.rgba.begin(), test.rgba.end(), [](float v) { return v > 0.0f; });
+    if (inked && infos[0].codepoint != first) {
       out.shaped = true;
       out.picture = true;
       out.cells = 1;

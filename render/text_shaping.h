@@ -4,8 +4,9 @@
 // South-East Asian scripts, Tibetan, pointed Hebrew) is shaped by HarfBuzz
 // as one run with the font the system's fallback picks for it, and takes
 // its natural width rounded up to whole cells: slices of one picture. An
-// emoji sequence (ZWJ sequence, flag, keycap, skin tone, tag sequence) that
-// the emoji font draws as one glyph takes one cell. Everything else keeps
+// emoji sequence (ZWJ sequence, flag, keycap, skin tone, one of the
+// subdivision flags Unicode recommends) that the emoji font draws as one
+// glyph takes one cell. Everything else keeps
 // its cell per character. Right-to-left runs are put in reading order by
 // the bidirectional algorithm (bidi_order.h), never across an explicit
 // directional control, which keeps its visible mark.
@@ -50,8 +51,8 @@ struct ShapedRun {
 // their marks) with the face systemFaceFor() picks for its first code
 // point, right to left when `rightToLeft`, glyphs left to right. With
 // `emoji` the run is an emoji sequence and is shaped only when the emoji
-// font forms it into one glyph other than that of its first character;
-// it then takes one cell. Otherwise the glyphs are sized like the cells'
+// font forms it into one glyph other than that of its first character,
+// and that glyph draws with ink; it then takes one cell. Otherwise the glyphs are sized like the cells'
 // letters, or smaller when they would not fit the cell's height, and the
 // width is rounded up to whole cells with the ink centred.
 ShapedRun shapeRun(std::u32string_view run, bool rightToLeft, bool emoji);

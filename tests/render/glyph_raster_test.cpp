@@ -28,6 +28,19 @@ Cell raster(const TextCell& cell) {
   return rgba;
 }
 
+Cell raster(TextCell::Kind kind, std::u32string text) {
+  TextCell cell;
+  cell.kind = kind;
+  cell.text = std::move(text);
+  return raster(cell);
+}
+
+Cell box(char32_t c, bool dashed) {
+  Cell rgba(kCellPixels * kCellPixels * 4);
+  drawCodePointBox(c, dashed, rgba.data());
+  return rgba;
+}
+
 // The pictures of every cell of `name` that the atlas does not draw.
 std::vector<Cell> rasterised(const std::string& name) {
   std::vector<TextCell> cells;
@@ -38,20 +51,14 @@ std::vector<Cell> rasterised(const std::string& name) {
   return out;
 }
 
-TextCell cellOf(TextCell::Kind kind, std::u32string text) {
-  TextCell cell;
-  cell.kind = kind;
-  cell.text = std::move(text);
-  return cell;
-}
-
 // Alpha at column x, row y counted from the cell's top.
 int alphaAt(const Cell& c, int x, int y) { return c[((kCellPixels - 1 - y) * kCellPixels + x) * 4 + 3]; }
 
-int inkIn(const Cell& c, int x0, int x1, int y0, int y1) {
+// Inked pixels from row `top` down.
+int inkFrom(const Cell& c, int top = 0) {
   int ink = 0;
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) ink += alphaAt(c, x, y) > 127;
+  for (int y = top; y < kCellPixels; ++y)
+    for (int x = 0; x < kCellPixels; ++x) ink += alphaAt(c, x, y) > 127;
   return ink;
 }
 
@@ -74,7 +81,7 @@ TEST_F(GlyphRasterTest, EveryMarkShowsAndChangesTheCell) {
     const std::vector<Cell> with = rasterised(row.name), without = rasterised(row.without);
     ASSERT_EQ(with.size(), without.size());
     EXPECT_NE(with, without);
-    for (const Cell& cell : with) EXPECT_GT(inkIn(cell, 0, kCellPixels, 0, kCellPixels), 20);
+    for (const Cell& cell : with) EXPECT_GT(inkFrom(cell), 20);
   }
 }
 
@@ -88,7 +95,7 @@ TEST_F(GlyphRasterTest, MarksStandingAloneGetAVisibleBase) {
   for (const std::string& name : rows) {
     SCOPED_TRACE(testing::PrintToString(name));
     for (const Cell& cell : rasterised(name))
-      EXPECT_GT(inkIn(cell, 0, kCellPixels, kCellPixels / 2, kCellPixels), 20);
+      EXPECT_GT(inkFrom(cell, kCellPixels / 2), 20);
   }
 }
 
@@ -109,8 +116,7 @@ TEST_F(GlyphRasterTest, MarksThatDoNotComposeStayClearOfTheirLetter) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    const Cell base = raster(cellOf(TextCell::Kind::glyph, row.base));
-    const Cell marked = raster(cellOf(TextCell::Kind::glyph, row.marked));
+    const Cell base = raster(TextCell::Kind::glyph, row.base), marked = raster(TextCell::Kind::glyph, row.marked);
     int letterTop = kCellPixels, letterBottom = -1, markTop = kCellPixels, markBottom = -1;
     for (int y = 0; y < kCellPixels; ++y)
       for (int x = 0; x < kCellPixels; ++x) {
@@ -126,28 +132,26 @@ TEST_F(GlyphRasterTest, MarksThatDoNotComposeStayClearOfTheirLetter) {
   }
 }
 
-// A character that the first font in the order claims but lacks comes from
-// the next font that has it, not as the placeholder.
-TEST_F(GlyphRasterTest, ACharacterAFontClaimsButLacksComesFromTheNextFont) {
-  const Cell drawn = raster(cellOf(TextCell::Kind::glyph, std::u32string(1, testing_support::kClaimedButMissing)));
-  Cell box(drawn.size());
-  drawCodePointBox(testing_support::kClaimedButMissing, false, box.data());
-  EXPECT_NE(drawn, box);
-  EXPECT_GT(inkIn(drawn, 0, kCellPixels, 0, kCellPixels), 50);
-}
-
-// An invisible character draws the dashed box of its code point; a
-// character no font has (unassigned U+0378) the solid one, with more ink.
-TEST_F(GlyphRasterTest, InvisibleAndMissingCharactersDrawTheirBoxes) {
-  const char32_t c = 0x0378;
-  const Cell invisible = raster(cellOf(TextCell::Kind::invisible, std::u32string(1, c)));
-  const Cell missing = raster(cellOf(TextCell::Kind::glyph, std::u32string(1, c)));
-  Cell dashed(invisible.size()), solid(missing.size());
-  drawCodePointBox(c, true, dashed.data());
-  drawCodePointBox(c, false, solid.data());
-  EXPECT_EQ(invisible, dashed);
-  EXPECT_EQ(missing, solid);
-  EXPECT_LT(inkIn(dashed, 0, kCellPixels, 0, kCellPixels), inkIn(solid, 0, kCellPixels, 0, kCellPixels));
+// An invisible character draws the dashed box of its code point, a
+// character no font has (unassigned U+0378) the solid one; a character the
+// first font in the order claims but lacks comes from the next font.
+TEST_F(GlyphRasterTest, CellsDrawTheirCharacterOrItsBox) {
+  struct Row {
+    TextCell::Kind kind;
+    char32_t c;
+    int box;  // 0: none, 1: dashed, 2: solid
+  };
+  const Row rows[] = {{TextCell::Kind::invisible, 0x0378, 1},
+                      {TextCell::Kind::glyph, 0x0378, 2},
+                      {TextCell::Kind::glyph, testing_support::kClaimedButMissing, 0}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << std::hex << row.c << " box " << row.box);
+    const Cell drawn = raster(row.kind, std::u32string(1, row.c));
+    EXPECT_EQ(drawn == box(row.c, true), row.box == 1);
+    EXPECT_EQ(drawn == box(row.c, false), row.box == 2);
+    EXPECT_GT(inkFrom(drawn), 50);
+  }
+  EXPECT_LT(inkFrom(box(0x0378, true)), inkFrom(box(0x0378, false)));
 }
 
 // A four-digit code point shows its four digits two to a row: code points
@@ -160,9 +164,7 @@ TEST_F(GlyphRasterTest, FourDigitCodePointsShowFourDigits) {
   const Row rows[] = {{0x200B, 0x300B, 0}, {0x200B, 0x210B, 1}, {0x200B, 0x201B, 2}, {0x200B, 0x200C, 3}};
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << std::hex << row.a << " " << row.b);
-    Cell a(kCellPixels * kCellPixels * 4), b(a.size());
-    drawCodePointBox(row.a, true, a.data());
-    drawCodePointBox(row.b, true, b.data());
+    const Cell a = box(row.a, true), b = box(row.b, true);
     for (int q = 0; q < 4; ++q) {
       const int x0 = (q % 2) * 16, y0 = (q / 2) * 16;
       bool differs = false;
