@@ -5,11 +5,11 @@
 # packaging/windows/orchard-menu.wxs), each holding the stripped program,
 # LICENSE.txt and THIRD-PARTY-NOTICES.txt.
 #
-# freeglut, GLEW and FreeType are not packaged for mingw-w64, so they are
-# built here from Debian's own source packages, fetched through a private apt
-# configuration (its own sources list, lists and cache; the machine's apt
-# set-up is left alone), as static libraries into a cache folder outside
-# the source tree that later runs reuse:
+# freeglut, GLEW, FreeType, HarfBuzz and FriBidi are not packaged for
+# mingw-w64, so they are built here from Debian's own source packages,
+# fetched through a private apt configuration (its own sources list, lists
+# and cache; the machine's apt set-up is left alone), as static libraries
+# into a cache folder outside the source tree that later runs reuse:
 #   ${ORCHARD_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orchard-menu-win}
 #
 # Usage: scripts/build-windows.sh [BUILD_DIR]   (default build-windows)
@@ -24,7 +24,7 @@ jobs=$(nproc)
 scripts/deps.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
   binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64 \
   dpkg-dev cmake make zip imagemagick libpng-dev build-essential pkg-config \
-  wixl msitools fonts-dejavu-core
+  wixl msitools fonts-dejavu-core meson ninja-build
 
 home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
 cache=${ORCHARD_WIN_CACHE:-${XDG_CACHE_HOME:-$home/.cache}/orchard-menu-win}
@@ -106,6 +106,73 @@ if [[ ! -f $prefix/lib/libfreetype.a ]]; then
   rm -rf "$cache"/src/freetype[-_]* "$cache/build-freetype"
   fetch_sources freetype
   build_freetype
+  # HarfBuzz is built against this FreeType's headers and options.
+  rm -f "$prefix/lib/libharfbuzz.a"
+fi
+
+# HarfBuzz shapes names (over FreeType: hb-ft) and FriBidi puts their
+# right-to-left runs in reading order. Both build with meson, told about
+# the cross compilers by a cross file written here, and find the FreeType
+# above through its pkg-config file only. HarfBuzz gets none of glib, ICU,
+# cairo, graphite or GDI: its own Unicode tables suffice.
+meson_cross_file() {
+  local file=$cache/mingw-w64.meson
+  cat >"$file" <<EOF
+[binaries]
+c = 'x86_64-w64-mingw32-gcc-posix'
+cpp = 'x86_64-w64-mingw32-g++-posix'
+ar = 'x86_64-w64-mingw32-ar'
+strip = 'x86_64-w64-mingw32-strip'
+windres = 'x86_64-w64-mingw32-windres'
+pkgconfig = 'pkg-config'
+
+[properties]
+pkg_config_libdir = ['$prefix/lib/pkgconfig']
+
+[host_machine]
+system = 'windows'
+cpu_family = 'x86_64'
+cpu = 'x86_64'
+endian = 'little'
+EOF
+  echo "$file"
+}
+
+# meson_static NAME SOURCE [OPTION...]: a static library into the prefix.
+meson_static() {
+  local name=$1 src=$2
+  shift 2
+  rm -rf "$cache/build-$name"
+  meson setup "$cache/build-$name" "$src" --cross-file "$(meson_cross_file)" \
+    --prefix="$prefix" --libdir=lib --buildtype=release -Ddefault_library=static "$@" >/dev/null
+  ninja -C "$cache/build-$name" -j"$jobs" >/dev/null
+  meson install -C "$cache/build-$name" --no-rebuild >/dev/null
+}
+
+build_harfbuzz() {
+  meson_static harfbuzz "$(ls -d "$cache"/src/harfbuzz-*/ | head -n1)" \
+    -Dfreetype=enabled -Dglib=disabled -Dgobject=disabled -Dcairo=disabled -Dchafa=disabled \
+    -Dicu=disabled -Dgraphite2=disabled -Dgdi=disabled -Ddirectwrite=disabled \
+    -Dtests=disabled -Dintrospection=disabled -Ddocs=disabled -Dbenchmark=disabled
+}
+
+build_fribidi() {
+  meson_static fribidi "$(ls -d "$cache"/src/fribidi-*/ | head -n1)" -Ddocs=false
+}
+
+# A source folder already in the cache is built as it stands, so that a
+# modified FriBidi or HarfBuzz put there is what gets linked (the notices
+# tell users of FriBidi's licence how); removing the library from the
+# prefix builds it again.
+if [[ ! -f $prefix/lib/libharfbuzz.a || ! -f $prefix/lib/libfribidi.a ]]; then
+  echo "Building HarfBuzz and FriBidi for Windows into $cache"
+  missing=()
+  for package in harfbuzz fribidi; do
+    compgen -G "$cache/src/$package-*/" >/dev/null || missing+=("$package")
+  done
+  ((${#missing[@]} == 0)) || fetch_sources "${missing[@]}"
+  [[ -f $prefix/lib/libharfbuzz.a ]] || build_harfbuzz
+  [[ -f $prefix/lib/libfribidi.a ]] || build_fribidi
 fi
 
 # The font converter turns the committed atlas into source at build time;
@@ -139,7 +206,8 @@ mkdir -p "$dist"
 x86_64-w64-mingw32-strip -o "$dist/orchard-menu.exe" "$exe"
 tools/third_party_notices.sh "$dist/notices" windows \
   "$(ls -d "$cache"/src/freeglut-*/ | head -n1)" "$(ls -d "$cache"/src/glew-*/ | head -n1)" \
-  "$(ls -d "$cache"/src/freetype-*/ | head -n1)"
+  "$(ls -d "$cache"/src/freetype-*/ | head -n1)" "$(ls -d "$cache"/src/harfbuzz-*/ | head -n1)" \
+  "$(ls -d "$cache"/src/fribidi-*/ | head -n1)"
 sed 's/$/\r/' "$dist/notices" >"$dist/THIRD-PARTY-NOTICES.txt"
 sed 's/$/\r/' LICENSE >"$dist/LICENSE.txt"
 rm "$dist/notices"

@@ -121,6 +121,8 @@ fields=(
   "Suggests|^fonts-noto-cjk \| fonts-wqy-zenhei$"
   "Depends|(^|, )libfreetype6"
   "Depends|(^|, )libfontconfig1"
+  "Depends|(^|, )libharfbuzz0b"
+  "Depends|(^|, )libfribidi0"
   "Depends|(^|, )(libglut[0-9.]+|freeglut3) \(>= [^)]+\)"
   "Depends|(^|, )libglew[0-9.]+ \(>= [^)]+\)"
   "Depends|(^|, )libglu1-mesa"

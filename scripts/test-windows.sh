@@ -13,8 +13,10 @@ repo=$PWD
 build=${ORCHARD_WIN_BUILD:-build-windows-test}
 
 scripts/deps.sh xvfb xdotool x11-utils imagemagick icoutils unzip wixl
-# The fonts the prefix gets (install_test_fonts).
-scripts/deps.sh fonts-dejavu-core fonts-noto-cjk fonts-noto-color-emoji
+# The fonts the prefix gets (install_test_fonts), what makes its emoji font,
+# and the bidirectional test file of the unit suites.
+scripts/deps.sh fonts-dejavu-core fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji \
+  python3-fonttools unicode-data
 ORCHARD_WIN_TESTS=1 scripts/build-windows.sh "$build" >/dev/null
 
 if [[ -z ${DISPLAY:-} ]]; then
@@ -67,12 +69,15 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 # ---- Fonts ----
 # The fonts names are drawn with, put where Windows keeps installed fonts:
-# DejaVu Sans Bold and Noto Sans CJK Bold into the Fonts folder, listed
-# under HKLM by bare file name; Noto Color Emoji (colour bitmaps only,
-# which this build's FreeType cannot draw); and the user's own font, listed
-# under HKCU with its full path: DejaVu Sans under the name of the system's
-# emoji font, so that asking the emoji font first shows (it is not bold).
-# Wine lists the host's fonts too, by Z: paths.
+# DejaVu Sans Bold, Noto Sans CJK Bold and the Noto Sans Bold faces for
+# Arabic, Hebrew and Devanagari into the Fonts folder, listed under HKLM by
+# bare file name; Noto Color Emoji (colour bitmaps only, which this build's
+# FreeType cannot draw); and the user's own font, listed under HKCU with
+# its full path under the name of the system's emoji font: Noto Color
+# Emoji turned into outlines by tools/outline_emoji_font.py, which forms
+# emoji sequences as a Windows emoji font does, is not bold and has an A,
+# so that asking the emoji font first shows. Wine lists the host's fonts
+# too, by Z: paths.
 install_test_fonts() {
   local fonts=$drive_c/windows/Fonts machine='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
   local user_fonts user='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Fonts'
@@ -81,19 +86,29 @@ install_test_fonts() {
   local row name file source
   for row in "DejaVu Sans Bold|DejaVuSans-Bold.ttf|/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf" \
              "Noto Sans CJK JP Bold & Noto Sans CJK KR Bold & Noto Sans CJK SC Bold|NotoSansCJK-Bold.ttc|/usr/share/fonts/opentype/noto/NotoSansCJK-Bold.ttc" \
+             "Noto Sans Arabic Bold|NotoSansArabic-Bold.ttf|/usr/share/fonts/truetype/noto/NotoSansArabic-Bold.ttf" \
+             "Noto Sans Hebrew Bold|NotoSansHebrew-Bold.ttf|/usr/share/fonts/truetype/noto/NotoSansHebrew-Bold.ttf" \
+             "Noto Sans Devanagari Bold|NotoSansDevanagari-Bold.ttf|/usr/share/fonts/truetype/noto/NotoSansDevanagari-Bold.ttf" \
              "Noto Color Emoji|NotoColorEmoji.ttf|/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf"; do
     IFS='|' read -r name file source <<<"$row"
     [[ -s $source ]] || { echo "the font $source is missing" >&2; exit 1; }
     ln -sf "$source" "$fonts/$file"
     wine reg add "$machine" /v "$name (TrueType)" /d "$file" /f /reg:64 >/dev/null
   done
-  cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$user_fonts/orchard-emoji.ttf"
+  # Debian's python3, where python3-fonttools is.
+  /usr/bin/python3 tools/outline_emoji_font.py /usr/share/fonts/truetype/noto/NotoColorEmoji.ttf \
+    "$user_fonts/orchard-emoji.ttf" || { echo "the test emoji font could not be made" >&2; exit 1; }
   local in_c=${user_fonts#"$drive_c"}
   wine reg add "$user" /v "Segoe UI Emoji (TrueType)" /d "C:${in_c//\//\\}\\orchard-emoji.ttf" /f /reg:64 >/dev/null
 }
 
 run_unit_suites() {
   local suite
+  # Unicode's conformance file for the bidirectional algorithm.
+  local bidi_test=/usr/share/unicode/BidiCharacterTest.txt
+  [[ -s $bidi_test ]] || { echo "$bidi_test is missing" >&2; exit 1; }
+  export ORCHARD_BIDI_CHARACTER_TEST
+  ORCHARD_BIDI_CHARACTER_TEST=$(windows_path "$bidi_test")
   for suite in "$build"/tests/*/*_tests.exe "$build"/tests/*/*_test.exe; do
     [[ -f $suite ]] || continue
     echo "== $(basename "$suite") (wine)"
@@ -341,7 +356,10 @@ check_zip() {
   local notice
   for notice in 'Pawel W. Olszta' 'The OpenGL Extension Wrangler Library' 'mingw-w64 project' \
                 'winpthreads' 'GCC RUNTIME LIBRARY EXCEPTION' 'Bitstream Vera' \
-                'The FreeType Project LICENSE' 'Jean-loup Gailly'; do
+                'The FreeType Project LICENSE' 'Jean-loup Gailly' \
+                'HarfBuzz is licensed under the so-called "Old MIT" license' 'Grigori Goronzy' \
+                'Unicode data files' 'GNU LESSER GENERAL PUBLIC LICENSE' 'Behdad Esfahbod' \
+                'delete prefix/lib/libfribidi.a'; do
     grep -qF "$notice" "$dist/THIRD-PARTY-NOTICES.txt" || fail "zip: THIRD-PARTY-NOTICES.txt lacks [$notice]"
   done
   grep -q 'MIT' "$dist/LICENSE.txt" || fail "zip: LICENSE.txt is not the MIT licence"
@@ -776,12 +794,133 @@ end_to_end_glyphs() {
     awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } /Height:/ { h = $NF }
          END { print x, y, h }')
   # The glyphs may come in over more than one frame.
-  wait_for 60 glyph_rows_hold "$root/names.png" || glyph_rows_hold "$root/names.png" report
+  wait_for 60 glyph_rows_hold "$root/names.png" || glyph_rows_hold "$root/names.png" report || true
   xdotool windowfocus "$wid" 2>/dev/null || true
   wait_for 30 window_focused "$wid" || fail "names drawn: the window never got the focus"
   xdotool key Escape
   wait "$pid" || fail "names drawn: the program did not end cleanly"
   echo "   screenshot: $root/names.png"
+}
+
+# ---- Names shaped and in reading order, drawn ----
+# As above, with names that need the shaper and the bidirectional
+# algorithm. Line 2 is again "aXb.txt"; lines 3 to 9 hold in cell 1 one
+# thing that takes one cell, and "b.txt" from cell 2 on: sequences the
+# emoji font forms into one picture, the lam-alef ligature and two Hebrew
+# letters alone. Lines 10 to 12 hold a word of Hebrew, of Arabic (letters
+# that all join) and of Hindi between an ASCII letter and ".txt". What
+# holds in any font: the one-cell things take one cell; the Hebrew word
+# shows its last letter first, each letter drawn as it is alone; the
+# Arabic word takes fewer cells than its five letters; the ink of the
+# Arabic and the Hindi word runs on across the edges of the cells they
+# span, as joined letters and a head stroke do.
+
+# Whether the pixel columns on both sides of the left edge of cell $3 of
+# line $2 have ink.
+edge_has_ink() {
+  local shot=$1 line=$2 cell=$3
+  local top=$((gy + gh - (gh - 40) / 2 - 32 + 32 * (line - 2)))
+  local most
+  most=$(convert "$shot" -crop "2x32+$((gx + 96 + 32 * cell - 1))+$top" +repage -channel R -separate \
+    -format '%[fx:int(255*maxima)]' info: 2>/dev/null || echo 0)
+  ((most > 128))
+}
+
+# The cells a word takes that starts in cell 1 of line $2 and is followed
+# by ".txt" (found by the reference cells $3); 0 when .txt is not found.
+word_cells() {
+  local shot=$1 line=$2 dot_txt=$3 k
+  for k in 1 2 3 4 5 6; do
+    [[ $(cells_red "$shot" "$line" $((1 + k)) 4) == "$dot_txt" ]] && { echo "$k"; return; }
+  done
+  echo 0
+}
+
+# The rows of end_to_end_shaped hold in screenshot $1; with $2 = report,
+# each one that does not is a failure.
+shaped_rows_hold() {
+  local shot=$1 report=${2:-} row line what held=0
+  import -window root "$shot" 2>/dev/null || return 1
+  local tail dot_txt
+  tail=$(cells_red "$shot" 2 2 5)
+  dot_txt=$(cells_red "$shot" 2 3 4)
+  problem() {
+    held=1
+    [[ -z $report ]] || fail "names shaped: $* ($shot)"
+  }
+  for row in "${shaped_rows[@]}"; do
+    IFS='|' read -r line _ what <<<"$row"
+    cell_has_ink "$shot" "$line" 1 || problem "line $line ($what) has no ink in its cell"
+    [[ $(cells_red "$shot" "$line" 2 5) == "$tail" ]] ||
+      problem "$what on line $line does not take one cell: b.txt does not start one cell on"
+  done
+  # שלום: ם ו ל ש from the left.
+  [[ $(cells_red "$shot" 10 1 1) == $(cells_red "$shot" 8 1 1) ]] ||
+    problem "the Hebrew word on line 10 does not start with its last letter, ם"
+  [[ $(cells_red "$shot" 10 4 1) == $(cells_red "$shot" 9 1 1) ]] ||
+    problem "the Hebrew word on line 10 does not end with its first letter, ש"
+  [[ $(cells_red "$shot" 10 5 4) == "$dot_txt" ]] || problem "the Hebrew word on line 10 is not four cells before .txt"
+  local arabic hindi k
+  arabic=$(word_cells "$shot" 11 "$dot_txt")
+  ((arabic >= 1 && arabic < 5)) ||
+    problem "the Arabic word on line 11 does not take fewer cells than its 5 letters (.txt after $arabic)"
+  hindi=$(word_cells "$shot" 12 "$dot_txt")
+  ((hindi >= 2)) || problem "the Hindi word on line 12 does not take two cells or more (.txt after $hindi)"
+  for ((k = 2; k <= arabic; k++)); do
+    edge_has_ink "$shot" 11 "$k" || problem "the Arabic word on line 11 has no ink across the edge of its cell $k"
+  done
+  for ((k = 2; k <= hindi; k++)); do
+    edge_has_ink "$shot" 12 "$k" || problem "the Hindi word on line 12 has no ink across the edge of its cell $k"
+  done
+  return $held
+}
+
+end_to_end_shaped() {
+  echo "== orchard-menu.exe: names shaped and in reading order, drawn (wine)"
+  local root
+  root=$(mktemp -d "$repo/$build/e2e-shaped.XXXXXX")
+  local dir=$root/names
+  mkdir -p "$dir"
+  local shaped_rows=(
+    "3|b$(printf '\U0001f1eb\U0001f1f7')b.txt|a flag"
+    "4|c$(printf '\U0001f468\u200d\U0001f469\u200d\U0001f467')b.txt|a family joined by ZWJs"
+    "5|d1$(printf '\ufe0f\u20e3')b.txt|a keycap"
+    "6|e$(printf '\U0001f44d\U0001f3fd')b.txt|a thumbs-up with a skin tone"
+    "7|f$(printf '\u0644\u0627')b.txt|lam and alef"
+    "8|g$(printf '\u05dd')b.txt|the Hebrew letter final mem"
+    "9|h$(printf '\u05e9')b.txt|the Hebrew letter shin"
+  )
+  local row name
+  : >"$dir/aXb.txt"
+  for row in "${shaped_rows[@]}"; do
+    IFS='|' read -r _ name _ <<<"$row"
+    : >"$dir/$name"
+  done
+  : >"$dir/i$(printf '\u05e9\u05dc\u05d5\u05dd').txt"
+  : >"$dir/j$(printf '\u062a\u062d\u0645\u064a\u0644').txt"
+  : >"$dir/k$(printf '\u0928\u092e\u0938\u094d\u0924\u0947').txt"
+  # For the eye: a line of Hebrew and Latin, and whole names as users have
+  # them; none starts with a character before "l", so the lines above stay.
+  for name in 'report שלום עולם 2024 (final).txt' 'مرحبا بالعالم' 'שלום עולם' 'नमस्ते दुनिया' \
+              "$(printf '\U0001f468\u200d\U0001f469\u200d\U0001f467') family.txt" \
+              "$(printf '\U0001f1eb\U0001f1f7') flag.txt" "the 1$(printf '\ufe0f\u20e3') keycap.txt" \
+              "$(printf '\U0001f44d\U0001f3fd')" "photo$(printf '\u202e')gpj.exe"; do
+    : >"$dir/$name"
+  done
+  local pid wid
+  start_program "names shaped" "$repo/$build/app/orchard-menu.exe" "$(windows_path "$dir")" "$root" || return
+  local gx gy gh
+  read -r gx gy gh < <(xwininfo -id "$wid" |
+    awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } /Height:/ { h = $NF }
+         END { print x, y, h }')
+  # The report is the last command of the list: its failures are counted,
+  # and the script goes on.
+  wait_for 60 shaped_rows_hold "$root/shaped.png" || shaped_rows_hold "$root/shaped.png" report || true
+  xdotool windowfocus "$wid" 2>/dev/null || true
+  wait_for 30 window_focused "$wid" || fail "names shaped: the window never got the focus"
+  xdotool key Escape
+  wait "$pid" || fail "names shaped: the program did not end cleanly"
+  echo "   screenshot: $root/shaped.png"
 }
 
 prepare_prefix
@@ -790,6 +929,7 @@ run_unit_suites
 end_to_end
 end_to_end_names
 end_to_end_glyphs
+end_to_end_shaped
 check_installer
 timeout 60 wineserver -k 2>/dev/null || true
 

@@ -5,16 +5,24 @@
 # so that the notices follow what was really linked in. A missing or empty
 # source stops the build: a package without its notices must not be made.
 #
-#   tools/third_party_notices.sh OUT windows FREEGLUT_SOURCE GLEW_SOURCE FREETYPE_SOURCE
-#     the Windows program: freeglut, GLEW and FreeType (static, from their
-#     Debian source packages), the mingw-w64 runtime and winpthreads, the
-#     GCC runtime libraries (libstdc++, libgcc) and the DejaVu-derived font
+#   tools/third_party_notices.sh OUT windows FREEGLUT_SOURCE GLEW_SOURCE FREETYPE_SOURCE \
+#       HARFBUZZ_SOURCE FRIBIDI_SOURCE
+#     the Windows program: freeglut, GLEW, FreeType, HarfBuzz and FriBidi
+#     (static, from their Debian source packages), the mingw-w64 runtime and
+#     winpthreads, the GCC runtime libraries (libstdc++, libgcc) and the
+#     DejaVu-derived font
 #   tools/third_party_notices.sh OUT debian
-#     the Linux program, which links freeglut and GLEW as shared libraries
-#     of their own packages: the GCC runtime exception and DejaVu
+#     the Linux program, which links freeglut, GLEW, FreeType, fontconfig,
+#     HarfBuzz and FriBidi as shared libraries of their own packages, whose
+#     copyright files carry their licences: the GCC runtime exception and
+#     DejaVu
 set -euo pipefail
 
-usage() { echo "usage: $0 OUT windows FREEGLUT_SOURCE GLEW_SOURCE FREETYPE_SOURCE | $0 OUT debian" >&2; exit 2; }
+usage() {
+  echo "usage: $0 OUT windows FREEGLUT_SOURCE GLEW_SOURCE FREETYPE_SOURCE HARFBUZZ_SOURCE FRIBIDI_SOURCE" >&2
+  echo "       $0 OUT debian" >&2
+  exit 2
+}
 (($# >= 2)) || usage
 out=$1
 kind=$2
@@ -86,13 +94,79 @@ freetype_notice() {
   echo "$piece"
 }
 
+# HarfBuzz's COPYING (its "Old MIT" licence) and the two files built in
+# under other terms, as its Debian copyright file lists them: the
+# character tables of src/hb-ucd.cc (ISC, in that file's head) and the
+# emoji tables of src/hb-unicode-emoji-table.hh, from Unicode's data.
+harfbuzz_notice() {
+  local src=$1 piece=$work/harfbuzz
+  [[ -s $src/COPYING && -s $src/src/hb-ucd.cc && -s $src/debian/copyright ]] ||
+    die "$src holds no COPYING, src/hb-ucd.cc and debian/copyright"
+  {
+    cat "$src/COPYING"
+    printf '\n--- src/hb-ucd.cc: the Unicode character data functions ---\n\n'
+    sed -n '1,/^ \*\/$/p' "$src/src/hb-ucd.cc"
+    printf '\n--- src/hb-unicode-emoji-table.hh: tables made from Unicode'"'"'s emoji-data.txt ---\n\n'
+    sed -n '/^ \* # © [0-9]* Unicode/p' "$src/src/hb-unicode-emoji-table.hh" | sed 's/^ \* # //'
+    echo
+    # The copyright file's paragraph that holds the text of the licence
+    # named Unicode, out of its indented form.
+    awk 'BEGIN { RS = "" } /^License: Unicode\n/ { print }' "$src/debian/copyright" |
+      sed '1d; s/^ //; s/^\.$//'
+  } >"$piece"
+  grep -q 'Grigori Goronzy' "$piece" || die "$src: no licence in src/hb-ucd.cc"
+  grep -q 'Unicode data files' "$piece" || die "$src: no Unicode licence in debian/copyright"
+  echo "$piece"
+}
+
+# FriBidi is under the GNU LGPL 2.1 and linked into the program statically,
+# so the notice says how a user gets to relink it with a FriBidi of their
+# own, which that licence requires, before the licence's text.
+fribidi_notice() {
+  local src=$1 piece=$work/fribidi
+  [[ -s $src/COPYING && -s $src/debian/changelog && -s $src/debian/copyright ]] ||
+    die "$src holds no COPYING, debian/changelog and debian/copyright"
+  grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$src/COPYING" || die "$src/COPYING is not the LGPL"
+  local version holders
+  version=$(sed -n '1s/^fribidi (\([^)]*\)).*/\1/p' "$src/debian/changelog")
+  [[ -n $version ]] || die "$src/debian/changelog names no version"
+  # The holders of the library's own files (the paragraph "Files: *").
+  holders=$(awk 'BEGIN { RS = "" } /^Files: \*\n/ { print }' "$src/debian/copyright" |
+    sed -n '/^Copyright:/,/^License:/p' | sed '$d; s/^Copyright: *//; s/^ *//; s/^/Copyright (C) /')
+  [[ -n $holders ]] || die "$src/debian/copyright names no copyright holder"
+  {
+    echo "$holders"
+    echo
+    echo "GNU FriBidi is free software under the GNU Lesser General Public License,"
+    echo "version 2.1 or later (below). orchard-menu.exe contains FriBidi $version,"
+    echo "built from Debian's fribidi source package without changes, linked in"
+    echo "statically."
+    echo
+    echo "You may use a modified FriBidi with orchard.menu. The complete source of"
+    echo "orchard.menu (MIT licence) includes the scripts that build this program:"
+    echo "scripts/build-windows.sh fetches Debian's fribidi source package into the"
+    echo "cache folder ~/.cache/orchard-menu-win/src/, builds it there as the static"
+    echo "library prefix/lib/libfribidi.a and links orchard-menu.exe with it. To"
+    echo "relink with your own FriBidi, replace the folder src/fribidi-*/ in that"
+    echo "cache with your modified source, delete prefix/lib/libfribidi.a and run"
+    echo "scripts/build-windows.sh again: it builds your FriBidi and links a new"
+    echo "orchard-menu.exe with it. You may modify orchard.menu for your own use"
+    echo "and reverse-engineer it to debug such modifications. The source of"
+    echo "FriBidi $version is Debian's (apt-get source fribidi=$version, or"
+    echo "snapshot.debian.org)."
+    echo
+    cat "$src/COPYING"
+  } >"$piece"
+  echo "$piece"
+}
+
 dejavu=/usr/share/doc/fonts-dejavu-core/copyright
 {
   echo "orchard.menu contains the work of others, under the licences below."
   case $kind in
     windows)
-      (($# == 5)) || usage
-      freeglut=${3%/} glew=${4%/} freetype=${5%/}
+      (($# == 7)) || usage
+      freeglut=${3%/} glew=${4%/} freetype=${5%/} harfbuzz=${6%/} fribidi=${7%/}
       section "freeglut (window, event loop and keyboard, linked in)" \
         "$(basename "$freeglut")/COPYING, from Debian's freeglut source package" "$freeglut/COPYING"
       section "GLEW, the OpenGL Extension Wrangler Library (linked in)" \
@@ -100,6 +174,12 @@ dejavu=/usr/share/doc/fonts-dejavu-core/copyright
       section "FreeType (draws the characters of names from the system's fonts, linked in)" \
         "$(basename "$freetype")/docs/FTL.TXT and the texts LICENSE.TXT names, from Debian's freetype source package" \
         "$(freetype_notice "$freetype")"
+      section "HarfBuzz (shapes the characters of names as their scripts are written, linked in)" \
+        "$(basename "$harfbuzz")/COPYING and the texts its debian/copyright names for built-in files, from Debian's harfbuzz source package" \
+        "$(harfbuzz_notice "$harfbuzz")"
+      section "GNU FriBidi (puts right-to-left runs of names in reading order, linked in)" \
+        "$(basename "$fribidi")/COPYING, from Debian's fribidi source package" \
+        "$(fribidi_notice "$fribidi")"
       section "mingw-w64 runtime and winpthreads (linked in)" \
         "/usr/share/doc/mingw-w64-common/copyright, mingw-w64 $(package_version mingw-w64-common)" \
         /usr/share/doc/mingw-w64-common/copyright
