@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -55,7 +56,9 @@ struct RunFace {
 struct Fonts {
   FT_Library library = nullptr;
   bool tried = false;
-  std::vector<RunFace> faces;
+  // A face is named by its index; a deque keeps every face where it is
+  // while another is opened, so a face in use never moves under its user.
+  std::deque<RunFace> faces;
   std::unordered_map<uint64_t, int> chosen;  // code point (+ emoji) -> faces index, -1: none
 };
 
@@ -70,15 +73,13 @@ Fonts& fonts() {
   return f;
 }
 
-// Fonts stay open for the run; past these, runs go unshaped.
-constexpr std::size_t kMaxFaces = 32;
 constexpr std::size_t kMaxChoices = 1 << 16;
 
 int openFace(const FontFace& file) {
   Fonts& f = fonts();
   for (std::size_t i = 0; i < f.faces.size(); ++i)
     if (f.faces[i].file.path == file.path && f.faces[i].file.index == file.index) return static_cast<int>(i);
-  if (f.library == nullptr || f.faces.size() >= kMaxFaces) return -1;
+  if (f.library == nullptr) return -1;
   RunFace open;
   open.file = file;
   if (FT_New_Face(f.library, file.path.c_str(), file.index, &open.face) != 0) return -1;
