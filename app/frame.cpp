@@ -44,7 +44,9 @@ void displayFrame() {
   beginFrame(browserState.viewWidth, browserState.viewHeight);
   drawBrowser(browserState);
   glutSwapBuffers();
-  if (!looking && glyphCacheWaiting()) {
+  // What the frame took while it drew still needs the redraw that shows
+  // it, though nothing may be waiting any more.
+  if (!looking && (glyphCacheWaiting() || glyphCacheHasArrivals())) {
     looking = true;
     glutTimerFunc(lookAfter, lookForGlyphs, 0);
   }

@@ -38,6 +38,9 @@ struct Cache {
   // a slot.
   std::unordered_map<std::u32string, RunPlan> plans;
   uint64_t parkedTried = 0;  // the frame that last looked for slots for them
+  // A picture or plan taken while a frame was drawn, after some of its
+  // cells may have drawn their placeholder: only a redraw shows it.
+  bool tookInFrame = false;
 };
 
 Cache& cache() {
@@ -150,6 +153,7 @@ void takeFinished(Cache& c) {
   bool full = false;  // once no slot is free, none frees up in this take
   for (FontPicture& p : c.arrived) {
     if (!p.key.empty() && p.key[0] == kRunPlanKey) {
+      c.tookInFrame = true;
       RunPlan plan;
       decodeRunPlan(p.rgba.data(), p.rgba.size(), plan);
       if (c.plans.size() >= kMaxPlans) c.plans.clear();
@@ -164,6 +168,7 @@ void takeFinished(Cache& c) {
       continue;
     }
     c.asked.erase(p.key);
+    c.tookInFrame = true;
     upload(slot, p.rgba.data());
     ++c.rasterised;
     c.keyOf[slot] = p.key;
@@ -233,6 +238,7 @@ bool glyphCacheWaiting() { return !cache().asked.empty(); }
 void startGlyphFrame() {
   Cache& c = cache();
   ++c.frame;
+  c.tookInFrame = false;
   // Here, not only at the first lookup: a frame with no cell from the
   // cache (an ASCII screen) still takes them, so they stop counting as
   // arrivals that call for a redraw.
@@ -240,11 +246,14 @@ void startGlyphFrame() {
   if (c.texture == 0) createTexture(c);
   glBindTexture(GL_TEXTURE_2D, c.texture);
   takeFinished(c);
+  // Taken before any cell of this frame is drawn.
+  c.tookInFrame = false;
 }
 
 bool glyphCacheHasArrivals() {
   if (fontPicturesReady()) return true;
   const Cache& c = cache();
+  if (c.tookInFrame) return true;
   if (c.parked.empty()) return false;
   for (std::size_t s = 0; s < c.lastFrame.size(); ++s)
     if (reusable(c, s, c.frame + 1)) return true;

@@ -77,8 +77,9 @@ std::size_t glyphCacheRasterised();
 // screen may still be a placeholder.
 bool glyphCacheWaiting();
 
-// True when pictures have come back that the next frame will upload: a
-// redraw now shows more. Needs no OpenGL context.
+// True when pictures have come back that the next frame will upload, or
+// that the last frame took while it drew, after cells that showed their
+// placeholder: a redraw now shows more. Needs no OpenGL context.
 bool glyphCacheHasArrivals();
 
 // For tests and benchmarks only: blocks until the worker has painted every
