@@ -1,20 +1,13 @@
 #include "render/glyph_raster.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_OUTLINE_H
-#include FT_TRUETYPE_TABLES_H
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <deque>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "render/system_fonts.h"
+#include "render/font_faces.h"
 #include "render/unicode_tables.h"
 
 namespace {
@@ -32,105 +25,6 @@ constexpr float kNarrowInk = 26.0f;
 constexpr float kWideInk = 30.0f;
 constexpr float kWidePixelsPerEm = 30.0f;
 
-struct OpenFace {
-  FontFace file;
-  FT_Face face = nullptr;
-  bool bold = false;
-  bool fixedColour = false;  // colour bitmaps in fixed sizes (CBDT, sbix)
-  double capUnits = 0;       // capital height in font units
-};
-
-struct Fonts {
-  FT_Library library = nullptr;
-  bool tried = false;
-  // Fonts stay open for the run, as many as the names need. A face is
-  // named by its index; a deque keeps every face where it is while another
-  // is opened, so a face in use (the base's, while a mark's font is found)
-  // never moves under its user.
-  std::deque<OpenFace> faces;
-  std::unordered_map<uint64_t, int> chosen;  // code point (+ emoji) -> faces index, -1: none
-};
-
-Fonts& fonts() {
-  // Never destroyed: the font worker may still be inside a job at exit.
-  static Fonts& f = *new Fonts;
-  if (!f.tried) {
-    f.tried = true;
-    if (FT_Init_FreeType(&f.library) != 0) f.library = nullptr;
-  }
-  return f;
-}
-
-// Remembered choices; past this many they are asked again.
-constexpr std::size_t kMaxChoices = 1 << 16;
-
-// The index of the open face of `file`, opening it on first use; -1 when
-// FreeType cannot open it or it has neither outlines nor colour bitmaps.
-// A file that failed once is not tried again (it stays in `faces` without
-// a face).
-int openFace(const FontFace& file) {
-  Fonts& f = fonts();
-  for (std::size_t i = 0; i < f.faces.size(); ++i)
-    if (f.faces[i].file.path == file.path && f.faces[i].file.index == file.index)
-      return f.faces[i].face != nullptr ? static_cast<int>(i) : -1;
-  if (f.library == nullptr) return -1;
-  OpenFace open;
-  open.file = file;
-  FT_Face face = nullptr;
-  if (FT_New_Face(f.library, file.path.c_str(), file.index, &face) != 0) face = nullptr;
-  if (face != nullptr) {
-    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-    open.bold = (face->style_flags & FT_STYLE_FLAG_BOLD) != 0 || (os2 != nullptr && os2->usWeightClass >= 600);
-    open.fixedColour = FT_HAS_COLOR(face) && FT_HAS_FIXED_SIZES(face) && !FT_IS_SCALABLE(face);
-    if (!FT_IS_SCALABLE(face) && !open.fixedColour) {
-      FT_Done_Face(face);
-      face = nullptr;
-    }
-  }
-  if (face != nullptr) {
-    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-    if (os2 != nullptr && os2->version >= 2 && os2->sCapHeight > 0) open.capUnits = os2->sCapHeight;
-    if (open.capUnits <= 0 && FT_IS_SCALABLE(face) && FT_Load_Char(face, 'H', FT_LOAD_NO_SCALE) == 0 &&
-        face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
-      FT_BBox box;
-      FT_Outline_Get_CBox(&face->glyph->outline, &box);
-      open.capUnits = static_cast<double>(box.yMax);
-    }
-    // A capital height far from the usual would size the glyphs absurdly
-    // (a font that claims 1 unit would ask for a bitmap thousands of pixels
-    // wide): such fonts get the usual one.
-    const double em = face->units_per_EM > 0 ? face->units_per_EM : 1000;
-    if (open.capUnits < 0.4 * em || open.capUnits > 1.2 * em) open.capUnits = 0.72 * em;
-  }
-  open.face = face;
-  f.faces.push_back(std::move(open));
-  return face != nullptr ? static_cast<int>(f.faces.size() - 1) : -1;
-}
-
-const OpenFace& faceAt(int index) { return fonts().faces[static_cast<std::size_t>(index)]; }
-
-// The face that draws `c`, -1 for none: the first font in the system's
-// order that opens and whose own character map has `c` (the system's
-// idea of a font's characters may be wrong or out of date).
-int faceFor(char32_t c, bool emoji) {
-  Fonts& f = fonts();
-  const uint64_t key = static_cast<uint64_t>(c) | (emoji ? (uint64_t{1} << 32) : 0);
-  const auto known = f.chosen.find(key);
-  if (known != f.chosen.end()) return known->second;
-  int index = -1;
-  FontFace file;
-  for (std::size_t position = 0; f.library != nullptr && systemFaceFor(c, emoji, file, position); ++position) {
-    const int opened = openFace(file);
-    if (opened >= 0 && FT_Get_Char_Index(faceAt(opened).face, c) != 0) {
-      index = opened;
-      break;
-    }
-  }
-  if (f.chosen.size() >= kMaxChoices) f.chosen.clear();
-  f.chosen.emplace(key, index);
-  return index;
-}
-
 // One rendered glyph: premultiplied RGBA floats, rows top first; `left`
 // and `top` place its top-left corner from the pen on the baseline.
 struct Piece {
@@ -145,61 +39,34 @@ struct Piece {
   int heightBottom() const { return top - inkBottom - 1; }
 };
 
+// Sets the ink box of `picture` (a Piece or a Canvas): the pixels more
+// than one step of 255 opaque; an empty box (right < left) for none.
+template <typename Picture>
+void findInk(Picture& picture) {
+  picture.inkLeft = picture.width, picture.inkRight = -1;
+  picture.inkTop = picture.rows, picture.inkBottom = -1;
+  for (int y = 0; y < picture.rows; ++y)
+    for (int x = 0; x < picture.width; ++x)
+      if (picture.rgba[(static_cast<std::size_t>(y) * picture.width + x) * 4 + 3] > 1.0f / 255) {
+        picture.inkLeft = std::min(picture.inkLeft, x);
+        picture.inkRight = std::max(picture.inkRight, x);
+        picture.inkTop = std::min(picture.inkTop, y);
+        picture.inkBottom = std::max(picture.inkBottom, y);
+      }
+}
+
+// The piece of character `c` from `open`; false when the face has no
+// glyph for it or cannot render it.
 bool renderPiece(const OpenFace& open, char32_t c, float pixelsPerEm, Piece& piece) {
-  FT_Face face = open.face;
-  const FT_UInt index = FT_Get_Char_Index(face, c);
-  if (index == 0) return false;
-  if (open.fixedColour) {
-    // The smallest strike at least a cell high, else the largest.
-    int best = 0;
-    for (int i = 0; i < face->num_fixed_sizes; ++i) {
-      const int h = face->available_sizes[i].height, bh = face->available_sizes[best].height;
-      if ((h >= kCellPixels && (bh < kCellPixels || h < bh)) || (bh < kCellPixels && h > bh)) best = i;
-    }
-    if (FT_Select_Size(face, best) != 0 || FT_Load_Glyph(face, index, FT_LOAD_COLOR) != 0) return false;
-  } else {
-    if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(pixelsPerEm * 64)), 72, 72) != 0 ||
-        FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP | (FT_HAS_COLOR(face) ? FT_LOAD_COLOR : 0)) != 0)
-      return false;
-    // A regular face made as bold as the atlas's letters.
-    if (!open.bold && face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
-      const FT_Pos strength = static_cast<FT_Pos>(std::lround(pixelsPerEm * 64 / 24));
-      FT_Outline_EmboldenXY(&face->glyph->outline, strength, strength);
-    }
-  }
-  FT_GlyphSlot slot = face->glyph;
-  if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return false;
-  const FT_Bitmap& bm = slot->bitmap;
-  piece.width = static_cast<int>(bm.width);
-  piece.rows = static_cast<int>(bm.rows);
-  piece.left = slot->bitmap_left;
-  piece.top = slot->bitmap_top;
-  piece.rgba.assign(static_cast<std::size_t>(piece.width) * piece.rows * 4, 0.0f);
-  piece.inkLeft = piece.width;
-  piece.inkTop = piece.rows;
-  for (int y = 0; y < piece.rows; ++y) {
-    const unsigned char* row = bm.buffer + static_cast<std::ptrdiff_t>(y) * bm.pitch;
-    for (int x = 0; x < piece.width; ++x) {
-      float* p = &piece.rgba[(static_cast<std::size_t>(y) * piece.width + x) * 4];
-      switch (bm.pixel_mode) {
-        case FT_PIXEL_MODE_GRAY: p[0] = p[1] = p[2] = p[3] = row[x] / 255.0f; break;
-        case FT_PIXEL_MODE_MONO: p[0] = p[1] = p[2] = p[3] = (row[x / 8] >> (7 - x % 8)) & 1 ? 1.0f : 0.0f; break;
-        case FT_PIXEL_MODE_BGRA:
-          p[0] = row[4 * x + 2] / 255.0f;
-          p[1] = row[4 * x + 1] / 255.0f;
-          p[2] = row[4 * x + 0] / 255.0f;
-          p[3] = row[4 * x + 3] / 255.0f;
-          break;
-        default: return false;
-      }
-      if (p[3] > 1.0f / 255) {
-        piece.inkLeft = std::min(piece.inkLeft, x);
-        piece.inkRight = std::max(piece.inkRight, x);
-        piece.inkTop = std::min(piece.inkTop, y);
-        piece.inkBottom = std::max(piece.inkBottom, y);
-      }
-    }
-  }
+  const FT_UInt index = FT_Get_Char_Index(open.face, c);
+  GlyphBitmap bitmap;
+  if (index == 0 || !renderGlyph(open, index, pixelsPerEm, 0, 0, bitmap)) return false;
+  piece.width = bitmap.width;
+  piece.rows = bitmap.rows;
+  piece.left = bitmap.left;
+  piece.top = bitmap.top;
+  piece.rgba = std::move(bitmap.rgba);
+  findInk(piece);
   return true;
 }
 
@@ -245,16 +112,7 @@ Canvas layTogether(const std::vector<std::pair<Piece, std::pair<int, int>>>& pie
         for (int k = 0; k < 4; ++k) d[k] = s[k] + d[k] * (1.0f - s[3]);
       }
   }
-  c.inkLeft = c.width;
-  c.inkTop = c.rows;
-  for (int y = 0; y < c.rows; ++y)
-    for (int x = 0; x < c.width; ++x)
-      if (c.at(x, y, 3) > 1.0f / 255) {
-        c.inkLeft = std::min(c.inkLeft, x);
-        c.inkRight = std::max(c.inkRight, x);
-        c.inkTop = std::min(c.inkTop, y);
-        c.inkBottom = std::max(c.inkBottom, y);
-      }
+  findInk(c);
   return c;
 }
 

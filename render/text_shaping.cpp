@@ -1,9 +1,5 @@
 #include "render/text_shaping.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_OUTLINE_H
-#include FT_TRUETYPE_TABLES_H
 #include <hb-ft.h>
 #include <hb.h>
 
@@ -12,14 +8,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "render/bidi_order.h"
+#include "render/font_faces.h"
 #include "render/glyph_raster.h"
-#include "render/system_fonts.h"
 #include "render/unicode_tables.h"
 
 namespace {
@@ -44,150 +40,31 @@ constexpr CodeRange kShapedScripts[] = {
 // Hebrew letters join nothing: only pointed Hebrew is shaped.
 bool isHebrew(char32_t c) { return (c >= 0x0590 && c <= 0x05FF) || (c >= 0xFB1D && c <= 0xFB4F); }
 
-struct RunFace {
-  FontFace file;
-  FT_Face face = nullptr;
-  hb_font_t* font = nullptr;  // in font units
-  bool bold = false;
-  bool fixedColour = false;  // colour bitmaps in fixed sizes (CBDT, sbix)
-  double capUnits = 0;
-};
-
-struct Fonts {
-  FT_Library library = nullptr;
-  bool tried = false;
-  // A face is named by its index; a deque keeps every face where it is
-  // while another is opened, so a face in use never moves under its user.
-  std::deque<RunFace> faces;
-  std::unordered_map<uint64_t, int> chosen;  // code point (+ emoji) -> faces index, -1: none
-};
-
-Fonts& fonts() {
-  // Never destroyed: the fonts stay open until the process ends, and
-  // remain reachable from here for the leak checker.
-  static Fonts& f = *new Fonts;
-  if (!f.tried) {
-    f.tried = true;
-    if (FT_Init_FreeType(&f.library) != 0) f.library = nullptr;
+// The HarfBuzz font over each open face, by the face's index, made when
+// the face first shapes: the cells never need one. Positions come in font
+// units (a bitmap font's too, which FreeType gives no units per em).
+// Never destroyed, as the faces under them.
+hb_font_t* hbFont(int face) {
+  static std::vector<hb_font_t*>& fontsByFace = *new std::vector<hb_font_t*>;
+  const auto at = static_cast<std::size_t>(face);
+  if (fontsByFace.size() <= at) fontsByFace.resize(at + 1, nullptr);
+  if (fontsByFace[at] == nullptr) {
+    hb_face_t* hbFace = hb_ft_face_create_referenced(faceAt(face).face);
+    fontsByFace[at] = hb_font_create(hbFace);
+    const int upem = static_cast<int>(hb_face_get_upem(hbFace));
+    hb_face_destroy(hbFace);
+    hb_font_set_scale(fontsByFace[at], upem, upem);
   }
-  return f;
-}
-
-constexpr std::size_t kMaxChoices = 1 << 16;
-
-int openFace(const FontFace& file) {
-  Fonts& f = fonts();
-  for (std::size_t i = 0; i < f.faces.size(); ++i)
-    if (f.faces[i].file.path == file.path && f.faces[i].file.index == file.index) return static_cast<int>(i);
-  if (f.library == nullptr) return -1;
-  RunFace open;
-  open.file = file;
-  if (FT_New_Face(f.library, file.path.c_str(), file.index, &open.face) != 0) return -1;
-  FT_Face face = open.face;
-  open.fixedColour = FT_HAS_COLOR(face) && FT_HAS_FIXED_SIZES(face) && !FT_IS_SCALABLE(face);
-  if ((!FT_IS_SCALABLE(face) || face->units_per_EM == 0) && !open.fixedColour) {
-    FT_Done_Face(face);
-    return -1;
-  }
-  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-  open.bold = (face->style_flags & FT_STYLE_FLAG_BOLD) != 0 || (os2 != nullptr && os2->usWeightClass >= 600);
-  const double em = face->units_per_EM > 0 ? face->units_per_EM : 1000;
-  if (os2 != nullptr && os2->version >= 2 && os2->sCapHeight > 0) open.capUnits = os2->sCapHeight;
-  // As for the cells: an absurd capital height gets the usual one.
-  if (open.capUnits < 0.4 * em || open.capUnits > 1.2 * em) open.capUnits = 0.72 * em;
-  // Positions in font units (a bitmap font's too, which FreeType gives
-  // no units per em).
-  hb_face_t* hbFace = hb_ft_face_create_referenced(face);
-  open.font = hb_font_create(hbFace);
-  const int upem = static_cast<int>(hb_face_get_upem(hbFace));
-  hb_face_destroy(hbFace);
-  hb_font_set_scale(open.font, upem, upem);
-  f.faces.push_back(std::move(open));
-  return static_cast<int>(f.faces.size() - 1);
-}
-
-int faceFor(char32_t c, bool emoji) {
-  Fonts& f = fonts();
-  const uint64_t key = static_cast<uint64_t>(c) | (emoji ? (uint64_t{1} << 32) : 0);
-  const auto known = f.chosen.find(key);
-  if (known != f.chosen.end()) return known->second;
-  int index = -1;
-  FontFace file;
-  if (f.library != nullptr && systemFaceFor(c, emoji, file)) index = openFace(file);
-  if (f.chosen.size() >= kMaxChoices) f.chosen.clear();
-  f.chosen.emplace(key, index);
-  return index;
+  return fontsByFace[at];
 }
 
 bool faceHas(int face, char32_t c) {
   hb_codepoint_t glyph = 0;
-  return hb_font_get_nominal_glyph(fonts().faces[static_cast<std::size_t>(face)].font, c, &glyph) && glyph != 0;
+  return hb_font_get_nominal_glyph(hbFont(face), c, &glyph) && glyph != 0;
 }
 
 // Counted on the worker, read by benchmarks on the drawing thread.
 std::atomic<std::size_t> shapedCount{0};
-
-// A glyph rendered at a size: premultiplied RGBA floats, rows top first,
-// its top-left corner at (left, -top) from the pen on the baseline.
-struct Bitmap {
-  int width = 0, rows = 0, left = 0, top = 0;
-  std::vector<float> rgba;
-};
-
-// Renders glyph `index` of `open` at `pixelsPerEm` with its origin moved
-// right by `dx` and up by `dy` (fractions of a pixel).
-bool renderGlyph(const RunFace& open, unsigned index, float pixelsPerEm, float dx, float dy, Bitmap& out) {
-  FT_Face face = open.face;
-  if (open.fixedColour) {
-    // The smallest strike at least a cell high, else the largest.
-    int best = 0;
-    for (int i = 0; i < face->num_fixed_sizes; ++i) {
-      const int h = face->available_sizes[i].height, bh = face->available_sizes[best].height;
-      if ((h >= kCellPixels && (bh < kCellPixels || h < bh)) || (bh < kCellPixels && h > bh)) best = i;
-    }
-    if (FT_Select_Size(face, best) != 0 || FT_Load_Glyph(face, index, FT_LOAD_COLOR) != 0) return false;
-  } else {
-    if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(pixelsPerEm * 64)), 72, 72) != 0 ||
-        FT_Load_Glyph(face, index,
-                      FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP | (FT_HAS_COLOR(face) ? FT_LOAD_COLOR : 0)) != 0)
-      return false;
-    if (face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
-      // A regular face made as bold as the atlas's letters, as the cells do.
-      if (!open.bold) {
-        const FT_Pos strength = static_cast<FT_Pos>(std::lround(pixelsPerEm * 64 / 24));
-        FT_Outline_EmboldenXY(&face->glyph->outline, strength, strength);
-      }
-      FT_Outline_Translate(&face->glyph->outline, static_cast<FT_Pos>(std::lround(dx * 64)),
-                           static_cast<FT_Pos>(std::lround(dy * 64)));
-    }
-  }
-  FT_GlyphSlot slot = face->glyph;
-  if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return false;
-  const FT_Bitmap& bm = slot->bitmap;
-  out.width = static_cast<int>(bm.width);
-  out.rows = static_cast<int>(bm.rows);
-  out.left = slot->bitmap_left;
-  out.top = slot->bitmap_top;
-  out.rgba.assign(static_cast<std::size_t>(out.width) * out.rows * 4, 0.0f);
-  for (int y = 0; y < out.rows; ++y) {
-    const unsigned char* row = bm.buffer + static_cast<std::ptrdiff_t>(y) * bm.pitch;
-    for (int x = 0; x < out.width; ++x) {
-      float* p = &out.rgba[(static_cast<std::size_t>(y) * out.width + x) * 4];
-      switch (bm.pixel_mode) {
-        case FT_PIXEL_MODE_GRAY: p[0] = p[1] = p[2] = p[3] = row[x] / 255.0f; break;
-        case FT_PIXEL_MODE_MONO: p[0] = p[1] = p[2] = p[3] = (row[x / 8] >> (7 - x % 8)) & 1 ? 1.0f : 0.0f; break;
-        case FT_PIXEL_MODE_BGRA:
-          p[0] = row[4 * x + 2] / 255.0f;
-          p[1] = row[4 * x + 1] / 255.0f;
-          p[2] = row[4 * x + 0] / 255.0f;
-          p[3] = row[4 * x + 3] / 255.0f;
-          break;
-        default: return false;
-      }
-    }
-  }
-  return true;
-}
 
 // A picture of premultiplied RGBA floats, rows top first.
 struct Canvas {
@@ -197,7 +74,7 @@ struct Canvas {
 
 // Lays `b` over `c` with its pen at column `x`, row `baseline`; what
 // falls outside `c` is dropped.
-void blend(const Bitmap& b, int x, int baseline, Canvas& c) {
+void blend(const GlyphBitmap& b, int x, int baseline, Canvas& c) {
   for (int y = 0; y < b.rows; ++y) {
     const int cy = baseline - b.top + y;
     if (cy < 0 || cy >= c.rows) continue;
@@ -212,7 +89,7 @@ void blend(const Bitmap& b, int x, int baseline, Canvas& c) {
 }
 
 // `b` scaled to fit kPictureInk pixels either way, centred in a cell.
-void fitPicture(const Bitmap& b, Canvas& c) {
+void fitPicture(const GlyphBitmap& b, Canvas& c) {
   c.width = c.rows = kCellPixels;
   c.rgba.assign(static_cast<std::size_t>(kCellPixels) * kCellPixels * 4, 0.0f);
   if (b.width == 0 || b.rows == 0) return;
@@ -245,9 +122,9 @@ void fitPicture(const Bitmap& b, Canvas& c) {
 Canvas paintRun(const ShapedRun& run) {
   Canvas c;
   if (!run.shaped || run.face < 0) return c;
-  const RunFace& open = fonts().faces[static_cast<std::size_t>(run.face)];
+  const OpenFace& open = faceAt(run.face);
   if (run.picture) {
-    Bitmap b;
+    GlyphBitmap b;
     if (run.glyphs.size() == 1 && renderGlyph(open, run.glyphs[0].index, kPictureInk, 0, 0, b)) fitPicture(b, c);
     return c;
   }
@@ -256,7 +133,7 @@ Canvas paintRun(const ShapedRun& run) {
   c.rgba.assign(static_cast<std::size_t>(c.width) * c.rows * 4, 0.0f);
   for (const ShapedGlyph& g : run.glyphs) {
     const float gx = std::floor(g.x), gy = std::floor(g.y);
-    Bitmap b;
+    GlyphBitmap b;
     if (!renderGlyph(open, g.index, run.pixelsPerEm, g.x - gx, g.y - gy, b)) continue;
     blend(b, static_cast<int>(gx), static_cast<int>(std::lround(run.baselineRow - gy)), c);
   }
@@ -410,7 +287,7 @@ char32_t bidiCharacter(const TextCell& cell) {
 int shapingFace(std::u32string_view text) {
   if (text.empty() || !needsShaping(text[0])) return -1;
   const int face = faceFor(text[0], false);
-  if (face < 0 || fonts().faces[static_cast<std::size_t>(face)].fixedColour) return -1;
+  if (face < 0 || faceAt(face).fixedColour) return -1;
   for (char32_t c : text)
     if (!faceHas(face, c)) return -1;
   return face;
@@ -452,7 +329,8 @@ ShapedRun shapeRun(std::u32string_view run, bool rightToLeft, bool emoji) {
   const int face = faceFor(run[0], emoji);
   if (face < 0) return out;
   ++shapedCount;
-  const RunFace& open = fonts().faces[static_cast<std::size_t>(face)];
+  const OpenFace& open = faceAt(face);
+  hb_font_t* const font = hbFont(face);
   hb_buffer_t* buffer = hb_buffer_create();
   hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(run.data()), static_cast<int>(run.size()), 0,
                       static_cast<int>(run.size()));
@@ -464,7 +342,7 @@ ShapedRun shapeRun(std::u32string_view run, bool rightToLeft, bool emoji) {
   // than one glyph.
   hb_buffer_set_flags(buffer, static_cast<hb_buffer_flags_t>(HB_BUFFER_FLAG_BOT | HB_BUFFER_FLAG_EOT |
                                                              HB_BUFFER_FLAG_REMOVE_DEFAULT_IGNORABLES));
-  hb_shape(open.font, buffer, nullptr, 0);
+  hb_shape(font, buffer, nullptr, 0);
   unsigned count = 0;
   const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buffer, &count);
   const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buffer, nullptr);
@@ -473,13 +351,13 @@ ShapedRun shapeRun(std::u32string_view run, bool rightToLeft, bool emoji) {
   out.face = face;
   if (emoji) {
     hb_codepoint_t first = 0;
-    hb_font_get_nominal_glyph(open.font, run[0], &first);
+    hb_font_get_nominal_glyph(font, run[0], &first);
     // One glyph, and not merely the first character's with the rest
     // dropped (a tag sequence the font lacks).
     // And one that renders with ink: a colour font this FreeType cannot
     // draw (PNG strikes without a PNG decoder) would show nothing where the
     // sequence is, so the cells stay as they are.
-    Bitmap test;
+    GlyphBitmap test;
     const bool inked = !missing && count == 1 && renderGlyph(open, infos[0].codepoint, kPictureInk, 0, 0, test) &&
                        std::any_of(test.rgba.begin(), test.rgba.end(), [](float v) { return v > 0.0f; });
     if (inked && infos[0].codepoint != first) {
@@ -504,7 +382,7 @@ ShapedRun shapeRun(std::u32string_view run, bool rightToLeft, bool emoji) {
   for (unsigned i = 0; i < count; ++i) {
     origins[i] = {pen + positions[i].x_offset, positions[i].y_offset};
     hb_glyph_extents_t e;
-    if (hb_font_get_glyph_extents(open.font, infos[i].codepoint, &e) && e.width != 0 && e.height != 0) {
+    if (hb_font_get_glyph_extents(font, infos[i].codepoint, &e) && e.width != 0 && e.height != 0) {
       const double l = origins[i].first + e.x_bearing, r = l + e.width;
       const double t = origins[i].second + e.y_bearing, b = t + e.height;
       inkLeft = inked ? std::min(inkLeft, l) : l;

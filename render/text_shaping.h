@@ -39,7 +39,7 @@ struct ShapedGlyph {
 struct ShapedRun {
   bool shaped = false;    // false: the font lacks a character (or no font
                           // has the run), or an emoji sequence is not one glyph
-  int face = -1;          // the font, in this module's list of open fonts
+  int face = -1;          // the font: an index of openFace() (font_faces.h)
   bool picture = false;   // a colour emoji scaled into its one cell
   int cells = 0;          // width in cells of kCellPixels
   float pixelsPerEm = 0;
@@ -48,8 +48,8 @@ struct ShapedRun {
 };
 
 // Shapes `run` (code points in stored order, one script's letters with
-// their marks) with the face systemFaceFor() picks for its first code
-// point, right to left when `rightToLeft`, glyphs left to right. With
+// their marks) with the face faceFor() (font_faces.h) picks for its first
+// code point, right to left when `rightToLeft`, glyphs left to right. With
 // `emoji` the run is an emoji sequence and is shaped only when the emoji
 // font forms it into one glyph other than that of its first character,
 // and that glyph draws with ink; it then takes one cell. Otherwise the glyphs are sized like the cells'
@@ -85,7 +85,7 @@ struct RunPlan {
 // then each cell's code points followed by a 0.
 constexpr char32_t kRunPlanKey = 16;
 
-// The plan for `key`: each cell is shaped with the face the system picks
+// The plan for `key`: each cell is shaped with the face faceFor() picks
 // for its first character, and consecutive cells of one face as one run
 // (shapeRun()); a cell whose face lacks one of its characters stays as it
 // is. Touches the fonts: the font worker's.
