@@ -13,7 +13,8 @@
 #   ${ORCHARD_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orchard-menu-win}
 #
 # Usage: scripts/build-windows.sh [BUILD_DIR]   (default build-windows)
-# With ORCHARD_WIN_TESTS=1 the unit suites are built too.
+# With ORCHARD_WIN_TESTS=1 the tests are built too; ctest in BUILD_DIR
+# runs them under wine (see scripts/test-windows.sh).
 # Prints the path of the installer, then that of the zip on the last line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -176,14 +177,27 @@ if [[ ! -f $prefix/lib/libharfbuzz.a || ! -f $prefix/lib/libfribidi.a ]]; then
 fi
 
 # The font converter turns the committed atlas into source at build time;
-# it runs on this machine, so it is built natively first.
-cmake -S . -B "$build/host" -DCMAKE_BUILD_TYPE=Release -DORCHARD_TESTS=OFF -DORCHARD_BENCH=OFF >/dev/null
-cmake --build "$build/host" -j"$jobs" --target font_image_source >/dev/null
-
+# it runs on this machine, so it is built natively first. With the tests,
+# so is the end-to-end test program, which drives the Windows program from
+# here as it drives the Linux one. ORCHARD_HOST_BUILD names a native build
+# folder already configured with the tests (scripts/test.sh passes its
+# own), which is only brought up to date.
 tests=OFF
-[[ ${ORCHARD_WIN_TESTS:-0} == 1 ]] && tests=ON
+host_targets=(font_image_source)
+if [[ ${ORCHARD_WIN_TESTS:-0} == 1 ]]; then
+  tests=ON
+  host_targets+=(app_e2e_test)
+fi
+host=${ORCHARD_HOST_BUILD:-$build/host}
+if [[ -z ${ORCHARD_HOST_BUILD:-} ]]; then
+  cmake -S . -B "$host" -DCMAKE_BUILD_TYPE=Release -DORCHARD_TESTS=$tests -DORCHARD_BENCH=OFF >/dev/null
+fi
+cmake --build "$host" -j"$jobs" --target "${host_targets[@]}" >/dev/null
+host=$(realpath "$host")
+
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DORCHARD_WIN_DEPS="$prefix" -DORCHARD_HOST_FONT_IMAGE_SOURCE="$build/host/render/font_image_source" \
+  -DORCHARD_WIN_DEPS="$prefix" -DORCHARD_HOST_FONT_IMAGE_SOURCE="$host/render/font_image_source" \
+  -DORCHARD_HOST_E2E_TEST="$([[ $tests == ON ]] && echo "$host/tests/app/app_e2e_test")" \
   -DORCHARD_TESTS=$tests -DORCHARD_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$jobs"
 

@@ -33,4 +33,4 @@ scripts/test-package.sh
 scripts/test-fuzz.sh  # the libFuzzer targets, about 30 s each
 
 # The Windows program, cross-built and run under wine on the same display.
-scripts/test-windows.sh
+ORCHARD_HOST_BUILD=build scripts/test-windows.sh
