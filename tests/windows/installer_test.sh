@@ -48,8 +48,10 @@ wait_for() {
   done
 }
 
-# The first call makes a new prefix; after it the user's folders exist.
-"$wine_run" "$prefix" cmd /c exit 0 >/dev/null 2>&1 || { echo "wine does not start programs in $prefix" >&2; exit 1; }
+# The first call makes a new prefix (wineboot and the fonts take minutes on
+# a busy machine); after it the user's folders exist.
+timeout 900 "$wine_run" "$prefix" cmd /c exit 0 >/dev/null 2>&1 ||
+  { echo "wine does not start programs in $prefix" >&2; exit 1; }
 
 # Where things are in the prefix, as the installer and the program put them.
 drive_c=$prefix/drive_c
