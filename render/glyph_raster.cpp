@@ -177,6 +177,26 @@ void resample(const Canvas& c, const AxisMap& columns, const AxisMap& rows, unsi
     }
 }
 
+// One axis of a glyph in its cell: its `sourceCentre` onto the cell's
+// `cellCentre`, scaled by `scale` about them.
+AxisMap scaledAxis(float scale, float cellCentre, float sourceCentre) {
+  AxisMap map;
+  map.kind = AxisMap::Kind::scale;
+  map.scale = scale;
+  map.cellCentre = cellCentre;
+  map.sourceCentre = sourceCentre;
+  return map;
+}
+
+// As scaledAxis(), but a glyph kept at its size moves by whole pixels, so
+// that its edges stay as sharp as they were drawn.
+AxisMap placedAxis(float scale, float cellCentre, float sourceCentre) {
+  if (scale != 1.0f) return scaledAxis(scale, cellCentre, sourceCentre);
+  AxisMap map;
+  map.offset = std::round(cellCentre - sourceCentre);
+  return map;
+}
+
 // The cell pixels that show the ink of `c`: on the atlas's baseline and
 // capital height for letters, with what reaches above or below the cell
 // pressed into it; square characters and colour pictures scaled to fit.
@@ -187,47 +207,27 @@ void fitIntoCell(const Canvas& c, bool square, bool picture, unsigned char* rgba
   const float bottom = static_cast<float>(c.baselineRow - c.inkBottom - 1);
   AxisMap columns, rows;
   if (!square && !picture) {
-    const float scale = std::min(1.0f, kNarrowInk / inkWidth);
-    if (scale < 1.0f) {
-      columns.kind = AxisMap::Kind::scale;
-      columns.scale = scale;
-      columns.cellCentre = kNarrowCentre;
-      columns.sourceCentre = inkCentreX;
-    } else {
-      columns.offset = std::round(kNarrowCentre - inkCentreX);
-    }
+    columns = placedAxis(std::min(1.0f, kNarrowInk / inkWidth), kNarrowCentre, inkCentreX);
     rows.kind = AxisMap::Kind::squeeze;
     rows.baselineRow = static_cast<float>(c.baselineRow);
     rows.inkTopHeight = top;
     rows.inkBottomHeight = bottom;
-    resample(c, columns, rows, rgba);
-    return;
-  }
-  const float inkHeight = top - bottom;
-  float scale = std::min(kWideInk / inkWidth, kWideInk / inkHeight);
-  if (!picture) scale = std::min(scale, 1.0f);
-  columns.kind = rows.kind = AxisMap::Kind::scale;
-  columns.scale = rows.scale = scale;
-  columns.cellCentre = kCellPixels * 0.5f;
-  columns.sourceCentre = inkCentreX;
-  // A square character keeps the baseline when it fits above and below it.
-  float fit = std::min(1.0f, kWideInk / inkWidth);
-  if (top > 0) fit = std::min(fit, kAbove / top);
-  if (bottom < 0) fit = std::min(fit, kBelow / -bottom);
-  if (!picture && fit >= 0.8f * std::min(1.0f, kWideInk / inkWidth)) {
-    columns.scale = rows.scale = fit;
-    rows.cellCentre = kBaseline;
-    rows.sourceCentre = static_cast<float>(c.baselineRow);
   } else {
-    rows.cellCentre = kCellPixels * 0.5f;
-    rows.sourceCentre = (c.inkTop + c.inkBottom + 1) * 0.5f;
-  }
-  if (columns.scale == 1.0f) {
-    columns.kind = AxisMap::Kind::shift;
-    columns.offset = std::round(columns.cellCentre - inkCentreX);
-    if (rows.cellCentre == kBaseline) {
-      rows.kind = AxisMap::Kind::shift;
-      rows.offset = kBaseline - static_cast<float>(c.baselineRow);
+    const float inkHeight = top - bottom;
+    float scale = std::min(kWideInk / inkWidth, kWideInk / inkHeight);
+    if (!picture) scale = std::min(scale, 1.0f);
+    // A square character keeps the baseline when it fits above and below it.
+    float fit = std::min(1.0f, kWideInk / inkWidth);
+    if (top > 0) fit = std::min(fit, kAbove / top);
+    if (bottom < 0) fit = std::min(fit, kBelow / -bottom);
+    const bool onBaseline = !picture && fit >= 0.8f * std::min(1.0f, kWideInk / inkWidth);
+    if (onBaseline) scale = fit;
+    columns = placedAxis(scale, kCellPixels * 0.5f, inkCentreX);
+    if (onBaseline) {
+      rows = placedAxis(scale, kBaseline, static_cast<float>(c.baselineRow));
+    } else {
+      // Centred, the ink may sit on a half pixel: it stays scaled, even by 1.
+      rows = scaledAxis(scale, kCellPixels * 0.5f, (c.inkTop + c.inkBottom + 1) * 0.5f);
     }
   }
   resample(c, columns, rows, rgba);

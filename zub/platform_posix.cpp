@@ -1,4 +1,5 @@
 #include "zub/platform.h"
+#include "zub/platform_posix.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -52,27 +53,36 @@ bool readableFile(const char* path) {
   return regular;
 }
 
-FILE* openRegularFile(const char* path, const char* mode) {
+FILE* openRegularFileAt(int folder, const char* name, const char* mode, OpenedFileCheck accept) {
   const bool update = std::strchr(mode, '+') != nullptr;
   int flags = update ? O_RDWR : O_WRONLY;
   switch (mode[0]) {
     case 'r': flags = update ? O_RDWR : O_RDONLY; break;
     case 'w': break;
     case 'a': flags |= O_APPEND; break;
-    default: return nullptr;
+    default: errno = EINVAL; return nullptr;
   }
   // O_NONBLOCK: a fifo without a writer must not hang the open; it is
   // turned away by the fstat that follows, like a device or a directory.
-  const int fd = open(path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const int fd = openat(folder, name, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (mode[0] == 'w' && ftruncate(fd, 0) != 0)) {
+  int error = 0;
+  if (fstat(fd, &st) != 0) error = errno;
+  else if (!S_ISREG(st.st_mode)) error = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+  else if (accept != nullptr && !accept(folder, st, flags != O_RDONLY)) error = EACCES;
+  else if (mode[0] == 'w' && ftruncate(fd, 0) != 0) error = errno;
+  FILE* stream = error == 0 ? fdopen(fd, mode) : nullptr;
+  if (stream == nullptr) {
+    if (error == 0) error = errno;
     close(fd);
-    return nullptr;
+    errno = error;
   }
-  FILE* stream = fdopen(fd, mode);
-  if (stream == nullptr) close(fd);
   return stream;
+}
+
+FILE* openRegularFile(const char* path, const char* mode) {
+  return openRegularFileAt(AT_FDCWD, path, mode);
 }
 
 bool environmentVariable(const char* name, std::string& value) {

@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "zub/path.h"
+#include "zub/platform_posix.h"
 
 namespace zub {
 namespace {
@@ -339,6 +340,15 @@ SettingsLocation failure(const Walk& walk) {
   return location;
 }
 
+// A settings file openSettingsFileAt() may open, in the folder of
+// descriptor `folder`: one usableSettingsFile() would take, and for
+// writing only one of the user's own.
+bool openableSettingsFile(int folder, const struct stat& file, bool writes) {
+  const User& user = currentUser();
+  struct stat st;
+  return fstat(folder, &st) == 0 && usersFile(file, st, user) && (!writes || file.st_uid == user.uid);
+}
+
 bool isOwnName(const std::string& name) { return name != "." && name != ".."; }
 
 }  // namespace
@@ -483,30 +493,8 @@ SettingsLocation makeSettingsFile(const std::string& candidate) {
 
 FILE* openSettingsFileAt(const SettingsLocation& location, const char* mode) {
   if (location.folder.handle == -1) return nullptr;
-  const bool update = std::strchr(mode, '+') != nullptr;
-  int flags = update ? O_RDWR : O_WRONLY;
-  switch (mode[0]) {
-    case 'r': flags = update ? O_RDWR : O_RDONLY; break;
-    case 'w': break;
-    case 'a': flags |= O_APPEND; break;
-    default: return nullptr;
-  }
-  const bool writes = flags != O_RDONLY;
-  const int folderFd = static_cast<int>(location.folder.handle);
-  // O_NONBLOCK: a fifo without a writer must not hang the open; it is
-  // turned away by the fstat that follows, like a device or a directory.
-  const int fd = openat(folderFd, location.name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  const User& user = currentUser();
-  struct stat st, folder;
-  if (fstat(fd, &st) != 0 || fstat(folderFd, &folder) != 0 || !usersFile(st, folder, user) ||
-      (writes && st.st_uid != user.uid) || (mode[0] == 'w' && ftruncate(fd, 0) != 0)) {
-    close(fd);
-    return nullptr;
-  }
-  FILE* stream = fdopen(fd, mode);
-  if (stream == nullptr) close(fd);
-  return stream;
+  return platform::openRegularFileAt(static_cast<int>(location.folder.handle), location.name.c_str(),
+                                     mode, openableSettingsFile);
 }
 
 bool replaceableSettingsFile(const SettingsLocation& location, int& error) {
