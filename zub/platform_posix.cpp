@@ -45,7 +45,7 @@ bool pathExists(const char* path) {
 
 bool readableFile(const char* path) {
   // O_NONBLOCK keeps a fifo without a writer from hanging the open.
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -64,7 +64,9 @@ FILE* openRegularFileAt(int folder, const char* name, const char* mode, OpenedFi
   }
   // O_NONBLOCK: a fifo without a writer must not hang the open; it is
   // turned away by the fstat that follows, like a device or a directory.
-  const int fd = openat(folder, name, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  // O_NOCTTY: a terminal planted there must not become the controlling
+  // terminal of a program started without one before it is turned away.
+  const int fd = openat(folder, name, flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
   int error = 0;
