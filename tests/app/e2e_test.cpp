@@ -52,7 +52,8 @@ class BrowserTest : public BrowserSession {
     ASSERT_TRUE(makeDir(dir + "/beta"));
     ASSERT_TRUE(makeDir(top + "/other"));
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) ASSERT_TRUE(writeFile(dir + "/" + name, name));
-    ASSERT_TRUE(makeDir(marksFolder(home)));
+    const std::string marks = marksPath(dir);
+    ASSERT_TRUE(makeDir(marks.substr(0, marks.rfind('/'))));
   }
 
   std::string marksOf(int selection, const std::vector<int>& marks) const {
@@ -191,8 +192,9 @@ TEST_F(BrowserTest, UpperCaseLettersAndTheMouseDoNothing) {
   startBrowser({dir});
   ASSERT_TRUE(waitForSelection(2, 4));
   type({"Q", "C", "T"});
-  ASSERT_TRUE(clickAt(x, 200, 300, 1));
-  ASSERT_TRUE(clickAt(x, 900, 500, 3));
+  const Place where = place();
+  ASSERT_TRUE(clickAt(x, where.left + 200, where.top + 300, 1));
+  ASSERT_TRUE(clickAt(x, where.left + 900, where.top + 500, 3));
   // Keys are handled in order: once Down shows, the others have been seen.
   type({"Down"});
   ASSERT_TRUE(waitForView(
@@ -455,9 +457,10 @@ TEST_F(BrowserTest, ResizingRedrawsAtOnceAtTheNewSize) {
   ASSERT_TRUE(resizeWindow(x, window, 800, 600));
   EXPECT_TRUE(waitForView(
       [](const ListView& v) {
-        return v.titleBar && v.anchorRed && v.linesAbove == 2 && v.linesBelow == 4;
+        return v.width == 800 && v.height == 600 && v.titleBar && v.anchorRed &&
+               v.linesAbove == 2 && v.linesBelow == 4;
       },
-      "the list laid out for 800 x 600", 800, 600));
+      "the list laid out for 800 x 600"));
 }
 
 // Names a shell would act on; the program must hand them over untouched.

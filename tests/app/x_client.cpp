@@ -117,6 +117,33 @@ unsigned long findViewableWindow(XClient& client, const std::string& title) {
   return found;
 }
 
+bool windowPlace(XClient& client, unsigned long window, Place& place) {
+  Display* d = dpy(client);
+  Window root = 0, child = 0;
+  int x = 0, y = 0;
+  unsigned int width = 0, height = 0, border = 0, depth = 0;
+  if (!XGetGeometry(d, window, &root, &x, &y, &width, &height, &border, &depth) || !syncOk(d))
+    return false;
+  // A window's own origin is relative to its parent, which under wine or a
+  // window manager need not be the root.
+  if (!XTranslateCoordinates(d, window, root, 0, 0, &x, &y, &child) || !syncOk(d)) return false;
+  place = {x, y, static_cast<int>(width), static_cast<int>(height)};
+  return true;
+}
+
+bool windowHasIcon(XClient& client, unsigned long window) {
+  Display* d = dpy(client);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const int result = XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_ICON", False), 0, 2,
+                                        False, XA_CARDINAL, &type, &format, &count, &after, &data);
+  if (data) XFree(data);
+  // Width and height of the first image, then its pixels.
+  return result == Success && type == XA_CARDINAL && format == 32 && count == 2 && after > 0;
+}
+
 bool focusWindow(XClient& client, unsigned long window) {
   Display* d = dpy(client);
   XSetInputFocus(d, window, RevertToPointerRoot, CurrentTime);
@@ -125,6 +152,19 @@ bool focusWindow(XClient& client, unsigned long window) {
   int revert = 0;
   XGetInputFocus(d, &focused, &revert);
   return focused == window;
+}
+
+bool holdsFocus(XClient& client, unsigned long window) {
+  Window focused = 0;
+  int revert = 0;
+  XGetInputFocus(dpy(client), &focused, &revert);
+  return focused == window;
+}
+
+bool dropFocus(XClient& client) {
+  Display* d = dpy(client);
+  XSetInputFocus(d, None, RevertToNone, CurrentTime);
+  return syncOk(d);
 }
 
 bool pressKey(XClient& client, const std::string& key) {
@@ -216,17 +256,62 @@ bool resizeWindow(XClient& client, unsigned long window, int width, int height) 
   return syncOk(d);
 }
 
-bool sendCloseRequest(XClient& client, unsigned long window) {
+namespace {
+
+bool sendProtocol(XClient& client, unsigned long window, const char* protocol) {
   Display* d = dpy(client);
   XEvent event{};
   event.xclient.type = ClientMessage;
   event.xclient.window = window;
   event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, protocol, False));
   event.xclient.data.l[1] = CurrentTime;
   const Status sent = XSendEvent(d, window, False, NoEventMask, &event);
   return syncOk(d) && sent != 0;
+}
+
+}  // namespace
+
+bool sendCloseRequest(XClient& client, unsigned long window) {
+  return sendProtocol(client, window, "WM_DELETE_WINDOW");
+}
+
+bool sendTakeFocus(XClient& client, unsigned long window) {
+  return sendProtocol(client, window, "WM_TAKE_FOCUS");
+}
+
+bool pingWindow(XClient& client, unsigned long window) {
+  Display* d = dpy(client);
+  const Window root = DefaultRootWindow(d);
+  const Atom ping = XInternAtom(d, "_NET_WM_PING", False);
+  static long serial = 0;
+  const long stamp = ++serial;
+  XSelectInput(d, root, SubstructureNotifyMask);
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(ping);
+  event.xclient.data.l[1] = stamp;
+  event.xclient.data.l[2] = static_cast<long>(window);
+  bool answered = false;
+  if (XSendEvent(d, window, False, NoEventMask, &event) != 0 && syncOk(d)) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!answered && std::chrono::steady_clock::now() < end) {
+      if (XPending(d) == 0) {
+        struct pollfd p = {ConnectionNumber(d), POLLIN, 0};
+        poll(&p, 1, 100);
+        continue;
+      }
+      XNextEvent(d, &event);
+      answered = event.type == ClientMessage && event.xclient.window == root &&
+                 static_cast<Atom>(event.xclient.data.l[0]) == ping && event.xclient.data.l[1] == stamp;
+    }
+  }
+  XSelectInput(d, root, NoEventMask);
+  return syncOk(d) && answered;
 }
 
 bool destroyWindow(XClient& client, unsigned long window) {

@@ -21,6 +21,15 @@ struct Screenshot {
   bool pixel(int x, int y, int& r, int& g, int& b) const;
 };
 
+// Where a window is on the screen: its inside's top-left corner in root
+// coordinates and its size.
+struct Place {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+
 // One connection to one X display. Not copyable; closes on destruction.
 struct XClient {
   XClient() = default;
@@ -41,9 +50,31 @@ void disconnect(XClient& client);
 // is none.
 unsigned long findViewableWindow(XClient& client, const std::string& title);
 
+// Where `window` is now; false when it cannot be read (e.g. it is gone).
+bool windowPlace(XClient& client, unsigned long window, Place& place);
+
+// True when `window` carries a _NET_WM_ICON with at least one image.
+bool windowHasIcon(XClient& client, unsigned long window);
+
 // Gives `window` the keyboard focus and checks that it holds it; false
 // when the server refused it (e.g. the window is not viewable yet).
 bool focusWindow(XClient& client, unsigned long window);
+
+// True when `window` has the keyboard focus.
+bool holdsFocus(XClient& client, unsigned long window);
+
+// Sends `window` the WM_PROTOCOLS / WM_TAKE_FOCUS client message a window
+// manager sends to a window it gives the focus.
+bool sendTakeFocus(XClient& client, unsigned long window);
+
+// Sends `window` a _NET_WM_PING and waits for its client's answer on the
+// root window: the client has then handled every event sent to it before.
+// False when no answer came within the wait limit.
+bool pingWindow(XClient& client, unsigned long window);
+
+// Takes the keyboard focus from every window (keys then go nowhere); false
+// when the server refused.
+bool dropFocus(XClient& client);
 
 // Presses and releases one key, named as xdotool names keys: an X keysym
 // name ("Down", "BackSpace", "q", "Q"), optionally with a "ctrl+" prefix.
