@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,14 +17,6 @@ using namespace testing_support;
 
 namespace {
 
-// The program's window on the screen; its drawing area is all of it.
-struct WindowRect {
-  int left = 0;
-  int top = 0;
-  int width = 1920;
-  int height = 1080;
-};
-
 constexpr int kCell = 32;
 constexpr int kNamesLeft = 96;
 // Far enough right for every cell a row reads: a word's ".txt" may start
@@ -34,12 +25,12 @@ constexpr int kCellsRead = 12;
 
 // Screen row of the top of line `line`: the anchor line's bottom is
 // height / 2 - 20 up from the window's bottom, as the program lays it out.
-int lineTop(const WindowRect& w, int line) {
+int lineTop(const Place& w, int line) {
   const int anchor = static_cast<int>(static_cast<float>(w.height) * 0.5f - 20.0f);
   return w.top + w.height - anchor - kCell + kCell * (line - 2);
 }
 
-int cellLeft(const WindowRect& w, int cell) { return w.left + kNamesLeft + kCell * cell; }
+int cellLeft(const Place& w, int cell) { return w.left + kNamesLeft + kCell * cell; }
 
 // Only the red channel counts: text is white or red, the background and
 // the shadow have no red, so a glyph reads the same on every line,
@@ -52,7 +43,7 @@ int redAt(const Screenshot& shot, int x, int y) {
 // Whether `count` cells from cell `first` of line `line` show the same
 // red as those from cell `refFirst` of line `refLine`; false where the
 // screenshot does not reach.
-bool sameCells(const Screenshot& shot, const WindowRect& w, int line, int first, int count,
+bool sameCells(const Screenshot& shot, const Place& w, int line, int first, int count,
                int refLine, int refFirst) {
   for (int y = 0; y < kCell; ++y) {
     for (int x = 0; x < kCell * count; ++x) {
@@ -66,26 +57,26 @@ bool sameCells(const Screenshot& shot, const WindowRect& w, int line, int first,
 
 // Whether the `width` pixel columns of line `line` from screen column
 // `left` hold ink: a pixel more than half red.
-bool inkIn(const Screenshot& shot, const WindowRect& w, int line, int left, int width) {
+bool inkIn(const Screenshot& shot, const Place& w, int line, int left, int width) {
   for (int y = lineTop(w, line); y < lineTop(w, line) + kCell; ++y)
     for (int x = left; x < left + width; ++x)
       if (redAt(shot, x, y) > 128) return true;
   return false;
 }
 
-bool cellHasInk(const Screenshot& shot, const WindowRect& w, int line, int cell) {
+bool cellHasInk(const Screenshot& shot, const Place& w, int line, int cell) {
   return inkIn(shot, w, line, cellLeft(w, cell), kCell);
 }
 
 // Ink on both sides of the left edge of cell `cell`, as joined letters and
 // a head stroke have.
-bool edgeHasInk(const Screenshot& shot, const WindowRect& w, int line, int cell) {
+bool edgeHasInk(const Screenshot& shot, const Place& w, int line, int cell) {
   return inkIn(shot, w, line, cellLeft(w, cell) - 1, 2);
 }
 
 // The cells a word starting in cell 1 of line `line` takes before ".txt",
 // found by line 2's ("aXb.txt") cells 3 to 6; 0 when ".txt" is not found.
-int wordCells(const Screenshot& shot, const WindowRect& w, int line) {
+int wordCells(const Screenshot& shot, const Place& w, int line) {
   for (int k = 1; k <= 6; ++k)
     if (sameCells(shot, w, line, 1 + k, 4, 2, 3)) return k;
   return 0;
@@ -104,7 +95,6 @@ struct OneCellRow {
 struct SameRow {
   int line, first, count, refLine, refFirst;
   const char* what;
-  bool windowsOnly;  // the Linux program draws these apart
 };
 
 // A word between an ASCII letter and ".txt" on line `line` takes `least`
@@ -143,7 +133,7 @@ const Scenario kScenarios[] = {
       {9, "i\u00E9b.txt", "\u00E9"}},
      {"école.txt", "Ελληνικά.txt", "Документы.odt", "עברית.txt", "العربية.txt", "日本語.txt",
       "资料.xlsx", "한국어.txt", "\U0001F600 party.txt"},
-     {{8, 1, 1, 9, 1, "e and a combining acute draw as \u00E9", false}},
+     {{8, 1, 1, 9, 1, "e and a combining acute draw as \u00E9"}},
      {}},
     {"Shaped", "names shaped",
      {{3, "b\U0001F1EB\U0001F1F7b.txt", "a flag"},
@@ -160,9 +150,9 @@ const Scenario kScenarios[] = {
       "\U0001F468\u200D\U0001F469\u200D\U0001F467 family.txt", "\U0001F1EB\U0001F1F7 flag.txt",
       "the 1\uFE0F\u20E3 keycap.txt", "\U0001F44D\U0001F3FD", "photo\u202Egpj.exe"},
      // שלום: ם ו ל ש from the left.
-     {{10, 1, 1, 8, 1, "the Hebrew word on line 10 starts with its last letter, \u05DD", false},
-      {10, 4, 1, 9, 1, "the Hebrew word on line 10 ends with its first letter, \u05E9", false},
-      {10, 5, 4, 2, 3, "the Hebrew word on line 10 takes four cells before .txt", false}},
+     {{10, 1, 1, 8, 1, "the Hebrew word on line 10 starts with its last letter, \u05DD"},
+      {10, 4, 1, 9, 1, "the Hebrew word on line 10 ends with its first letter, \u05E9"},
+      {10, 5, 4, 2, 3, "the Hebrew word on line 10 takes four cells before .txt"}},
      {{11, 1, 4, "the Arabic word (5 letters)"}, {12, 2, 6, "the Hindi word"}}},
 };
 
@@ -173,7 +163,7 @@ class DrawnNamesTest : public BrowserSession, public ::testing::WithParamInterfa
   void SetUp() override {
     BrowserSession::SetUp();
     std::string why;
-    ASSERT_TRUE(windows || useTestFonts(why)) << why;
+    ASSERT_TRUE(target().windows || useTestFonts(why)) << why;
   }
 
   // Every check of `s` on `shot`; with `report`, each one that does not
@@ -193,7 +183,6 @@ class DrawnNamesTest : public BrowserSession, public ::testing::WithParamInterfa
             line + " does not take one cell: b.txt does not start one cell on");
     }
     for (const SameRow& row : s.same) {
-      if (row.windowsOnly && !windows) continue;
       check(sameCells(shot, rect, row.line, row.first, row.count, row.refLine, row.refFirst),
             std::string(row.what) + ": the cells differ");
     }
@@ -210,8 +199,7 @@ class DrawnNamesTest : public BrowserSession, public ::testing::WithParamInterfa
     return held;
   }
 
-  bool windows = std::getenv("ORCHARD_E2E_WINDOWS_BUILD") != nullptr;
-  WindowRect rect;
+  Place rect;
   std::string picture;
 };
 
@@ -224,6 +212,8 @@ TEST_P(DrawnNamesTest, TakeTheirCellsInReadingOrder) {
   for (const std::string& name : s.otherNames) ASSERT_TRUE(writeFile(dir + "/" + name, ""));
   startBrowser({dir});
   ASSERT_FALSE(HasFailure());
+  rect = place();
+  ASSERT_GT(rect.width, 0) << "where the window is cannot be read";
   // The glyphs may come in over more than one frame. Lines 2 to 12 are read.
   Screenshot shot;
   const auto grab = [&] {
@@ -236,8 +226,7 @@ TEST_P(DrawnNamesTest, TakeTheirCellsInReadingOrder) {
     rowsHold(s, shot, true);
     return;  // as every wait of the session does once the test has failed
   }
-  EXPECT_TRUE(waitUntil([&] { return focusWindow(x, window); }))
-      << s.what << ": the window never got the focus";
+  focus();  // fails the test when the window never gets the focus
   type({"Escape"});
   EXPECT_EQ(0, waitForBrowserExit()) << s.what << ": the program did not end cleanly";
 }
