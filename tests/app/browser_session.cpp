@@ -121,8 +121,9 @@ bool convert(const char* from, const char* to, const std::string& text, std::str
 
 // Runs a program of the prefix (wine_run.sh PREFIX args...) to its end;
 // its exit status (-1 when it did not end), its output into `output`.
-// The output goes through a file: a wineserver the run starts would keep
-// a pipe open long after.
+// The output goes to a file, read once the run has ended: wine's
+// background programs, which a run may start, outlive it and need not
+// close a pipe they inherited.
 int runWine(const Target& t, const std::vector<std::string>& arguments,
             std::string* output = nullptr) {
   TempDir folder;
@@ -164,7 +165,8 @@ const Target& target() {
     std::error_code error;
     for (const auto& entry :
          std::filesystem::directory_iterator(t.prefix + "/drive_c/users", error)) {
-      if (entry.path().filename() != "Public") t.appdata = entry.path().string() + "/AppData/Roaming";
+      if (entry.path().filename() != "Public")
+        t.appdata = entry.path().string() + "/AppData/Roaming";
     }
     return t;
   }();
@@ -220,7 +222,8 @@ ListView readListView(XClient& client, const Place& place) {
 
 std::string describe(const ListView& view) {
   std::ostringstream out;
-  out << view.width << " x " << view.height << ", title bar " << view.titleBar << " (" << view.barPixel[0] << " " << view.barPixel[1] << " "
+  out << view.width << " x " << view.height << ", title bar " << view.titleBar << " ("
+      << view.barPixel[0] << " " << view.barPixel[1] << " "
       << view.barPixel[2] << "), " << view.linesAbove << " above, "
       << view.linesBelow << " below, anchor text " << view.anchorText << " red "
       << view.anchorRed << ", marked bands:";
@@ -367,9 +370,9 @@ void BrowserSession::focus() {
   // it ran leaves elsewhere, and a focus the window holds already does not
   // set right. So the focus is taken away, and the window clicked into and
   // offered the focus as a window manager would; wine then makes it active
-  // and gives it the X focus itself. Keys it reads before it has also
-  // handled the activation still go astray: the second of two pings
-  // answered shows that its loop has been round once more.
+  // and gives it the X focus itself. Keys typed right after that still
+  // went astray at times: the second of two pings answered shows that the
+  // program's loop has been round once more since.
   const Place where = place();
   ASSERT_TRUE(dropFocus(x));
   ASSERT_TRUE(clickAt(x, where.left + where.width / 5, where.top + where.height / 4, 1));

@@ -59,8 +59,8 @@ struct RunsOn {
   bool onWindows = true;
   const char* why = "";
 };
-constexpr RunsOn kLinuxOnly(const char* why) { return {true, false, why}; }
-constexpr RunsOn kWindowsOnly(const char* why) { return {false, true, why}; }
+constexpr RunsOn linuxOnly(const char* why) { return {true, false, why}; }
+constexpr RunsOn windowsOnly(const char* why) { return {false, true, why}; }
 // Whether `where` includes the target under test.
 bool runsHere(const RunsOn& where);
 // Ends a test as skipped, with the reason, on a target `where` leaves out.

@@ -77,7 +77,7 @@ TEST_F(BrowserTest, StartsOnTheWorkingDirectoryAndPrintsFourLines) {
     std::string program;
     RunsOn where;
   };
-  const Row rows[] = {{programPath, {}}, {"orchard-menu", kLinuxOnly("a bare name looked up on PATH")}};
+  const Row rows[] = {{programPath, {}}, {"orchard-menu", linuxOnly("a bare name looked up on PATH")}};
   for (const Row& row : rows) {
     if (!runsHere(row.where)) continue;
     SCOPED_TRACE(row.program);
@@ -115,7 +115,7 @@ TEST_F(BrowserTest, ArrowsMoveTheSelectionAndStopAtBothEnds) {
 // A name that would start a new row under the list's last entry if its
 // line feed broke the line: five rows below the selection, not six.
 TEST_F(BrowserTest, ANameWithALineFeedKeepsToItsOwnRow) {
-  SKIP_UNLESS_RUNS_HERE(kLinuxOnly("Windows names hold no line feed"));
+  SKIP_UNLESS_RUNS_HERE(linuxOnly("Windows names hold no line feed"));
   ASSERT_TRUE(writeFile(dir + "/d\n[Documents]", "d"));
   startBrowser({dir});
   EXPECT_TRUE(waitForSelection(2, 5));
@@ -252,7 +252,7 @@ TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
     int selection = 4;                // stored when it has ended
     const char* ignored = nullptr;    // a signal it starts with ignored (sh's trap name)
     std::string program = "";         // empty: the program under test
-    RunsOn where = kLinuxOnly("POSIX signals and an X server of the test's own");
+    RunsOn where = linuxOnly("POSIX signals and an X server of the test's own");
   };
   const std::string tested = programPath;
   const auto send = [&](int number) { return kill(browser, number) == 0; };
@@ -261,7 +261,7 @@ TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
        "", {}},
       // Wine's window goes under it without a word to the program.
       {"the window destroyed", [&] { return destroyWindow(x, window); }, 0, 0, 4, nullptr, "",
-       kLinuxOnly("wine does not tell a program its X window went")},
+       linuxOnly("wine does not tell a program its X window went")},
       {"SIGTERM", [&] { return send(SIGTERM); }, SIGTERM},
       {"SIGHUP", [&] { return send(SIGHUP); }, SIGHUP},
       {"SIGINT", [&] { return send(SIGINT); }, SIGINT},
@@ -315,7 +315,7 @@ TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
 // to never answers) ends it at once by that signal. Nothing has been
 // shown, so nothing is saved over the marks file the first load made.
 TEST_F(BrowserTest, AStopSignalDuringStartUpEndsTheProgramAtOnce) {
-  SKIP_UNLESS_RUNS_HERE(kLinuxOnly("POSIX signals and an X server of the test's own"));
+  SKIP_UNLESS_RUNS_HERE(linuxOnly("POSIX signals and an X server of the test's own"));
   if (const char* asan = std::getenv("ASAN_OPTIONS")) {
     extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
   }
@@ -355,7 +355,7 @@ int lastInkedCell(XClient& x) {
 // a cell; an emoji sequence takes one; a right-to-left override takes its
 // own cell and hides nothing.
 TEST_F(BrowserTest, NamesTakeTheCellsTheirScriptsNeed) {
-  SKIP_UNLESS_RUNS_HERE(kLinuxOnly("reads the cells of a window at the screen's corner"));
+  SKIP_UNLESS_RUNS_HERE(linuxOnly("reads the cells of a window at the screen's corner"));
   struct Row {
     const char* what;
     std::string name;
@@ -407,7 +407,7 @@ bool shows(const std::vector<uint8_t>& rgb) {
 // saved. Without the FIFO the glyph replaces the placeholder, with no key
 // pressed: the program redraws when the worker is done.
 TEST_F(BrowserTest, AFontFileThatNeverOpensHoldsNeitherTheFrameNorAStop) {
-  SKIP_UNLESS_RUNS_HERE(kLinuxOnly("fontconfig and POSIX signals"));
+  SKIP_UNLESS_RUNS_HERE(linuxOnly("fontconfig and POSIX signals"));
   if (const char* asan = std::getenv("ASAN_OPTIONS")) {
     extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
   }
@@ -460,7 +460,7 @@ TEST_F(BrowserTest, AFontFileThatNeverOpensHoldsNeitherTheFrameNorAStop) {
 }
 
 TEST_F(BrowserTest, AFirstArgumentThatIsAlsoAToolkitOptionIsTheDirectory) {
-  SKIP_UNLESS_RUNS_HERE(kLinuxOnly("the X toolkit's options"));
+  SKIP_UNLESS_RUNS_HERE(linuxOnly("the X toolkit's options"));
   const std::string optionDir = work + "/-sync";
   ASSERT_TRUE(makeDir(optionDir));
   ASSERT_TRUE(writeFile(optionDir + "/f", ""));
@@ -492,7 +492,8 @@ std::vector<std::string> pwnedUnder(const std::string& folder, int depth) {
   for (auto it = fs::recursive_directory_iterator(folder, error);
        !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
     std::string name = it->path().filename().string();
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     if (name.compare(0, 5, "pwned") == 0) found.push_back(it->path().string());
     if (it.depth() + 1 >= depth) it.disable_recursion_pending();
   }
@@ -566,8 +567,9 @@ TEST_F(BrowserTest, EnterLaunchesFilesWithTheirExactPathAfterMarkingThem) {
 
 // Characters, not bytes, of UTF-8 `text`.
 int characters(const std::string& text) {
-  return static_cast<int>(std::count_if(text.begin(), text.end(),
-                                        [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  return static_cast<int>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
 }
 
 // Names in any script, from a folder of the program's own that also holds
@@ -579,7 +581,7 @@ int characters(const std::string& text) {
 // launches; back in "café" a script runs in its own folder; the planted
 // DLL never runs.
 TEST_F(BrowserTest, NamesInAnyScriptOpenAndLaunchExactly) {
-  SKIP_UNLESS_RUNS_HERE(kWindowsOnly("code page 1252 keys, cmd scripts and the DLL search order"));
+  SKIP_UNLESS_RUNS_HERE(windowsOnly("code page 1252 keys, cmd scripts and the DLL search order"));
   const std::string app = root + "/app", cafe = root + "/caf\xC3\xA9";
   const std::string japan = cafe + "/\xE6\x97\xA5\xE6\x9C\xAC", deep = japan + "/" + std::string(250, 'd');
   const std::string document = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.orchtest";
@@ -631,7 +633,8 @@ TEST_F(BrowserTest, NamesInAnyScriptOpenAndLaunchExactly) {
   EXPECT_TRUE(records[0].arguments.size() == 1 &&
               runInPrefix({"cmd", "/c", "type", records[0].arguments[0]}, &shown) == 0 &&
               shown == "long")
-      << "the application got " << ::testing::PrintToString(records[0].arguments) << ", which reads \"" << shown << "\"";
+      << "the application got " << ::testing::PrintToString(records[0].arguments)
+      << ", which reads \"" << shown << "\"";
 
   // Back in "café", on 日本 again, down to the script. Each BackSpace
   // waits for the last one's folder: under wine a second press of a key
