@@ -11,13 +11,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "tests/app/browser_session.h"
+#include "zub/digest.h"
 
 using namespace testing_support;
 
@@ -70,13 +73,18 @@ TEST_F(BrowserTest, StartsOnTheWorkingDirectoryAndPrintsFourLines) {
   // Started by its full path and by its bare name found on PATH: the
   // banner shows the file name alone either way.
   ASSERT_EQ(0, symlink(ORCHARD_BINARY, (bin + "/orchard-menu").c_str()));
-  for (const std::string& program : {std::string(ORCHARD_BINARY), std::string("orchard-menu")}) {
-    SCOPED_TRACE(program);
-    programPath = program;
+  struct Row {
+    std::string program;
+    RunsOn where;
+  };
+  const Row rows[] = {{programPath, {}}, {"orchard-menu", kLinuxOnly("a bare name looked up on PATH")}};
+  for (const Row& row : rows) {
+    if (!runsHere(row.where)) continue;
+    SCOPED_TRACE(row.program);
+    programPath = row.program;
     startBrowser({}, dir);
-    EXPECT_EQ("\norchard-menu - by the orchard.menu developers <dev@orchard.menu>\n"
-              "       usage:  orchard-menu <path>\n\n",
-              startupOutput);
+    EXPECT_EQ(banner(), startupOutput);
+    EXPECT_TRUE(windowHasIcon(x, window));
     EXPECT_TRUE(waitForSelection(2, 4));
     // Opening the directory made its (empty) marks file; quitting fills it.
     type({"q"});
@@ -107,6 +115,7 @@ TEST_F(BrowserTest, ArrowsMoveTheSelectionAndStopAtBothEnds) {
 // A name that would start a new row under the list's last entry if its
 // line feed broke the line: five rows below the selection, not six.
 TEST_F(BrowserTest, ANameWithALineFeedKeepsToItsOwnRow) {
+  SKIP_UNLESS_RUNS_HERE(kLinuxOnly("Windows names hold no line feed"));
   ASSERT_TRUE(writeFile(dir + "/d\n[Documents]", "d"));
   startBrowser({dir});
   EXPECT_TRUE(waitForSelection(2, 5));
@@ -242,12 +251,17 @@ TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
     int status = 0;
     int selection = 4;                // stored when it has ended
     const char* ignored = nullptr;    // a signal it starts with ignored (sh's trap name)
-    std::string program = ORCHARD_BINARY;
+    std::string program = "";         // empty: the program under test
+    RunsOn where = kLinuxOnly("POSIX signals and an X server of the test's own");
   };
+  const std::string tested = programPath;
   const auto send = [&](int number) { return kill(browser, number) == 0; };
   const Row rows[] = {
-      {"the window manager's close", [&] { return sendCloseRequest(x, window); }, 0},
-      {"the window destroyed", [&] { return destroyWindow(x, window); }, 0},
+      {"the window manager's close", [&] { return sendCloseRequest(x, window); }, 0, 0, 4, nullptr,
+       "", {}},
+      // Wine's window goes under it without a word to the program.
+      {"the window destroyed", [&] { return destroyWindow(x, window); }, 0, 0, 4, nullptr, "",
+       kLinuxOnly("wine does not tell a program its X window went")},
       {"SIGTERM", [&] { return send(SIGTERM); }, SIGTERM},
       {"SIGHUP", [&] { return send(SIGHUP); }, SIGHUP},
       {"SIGINT", [&] { return send(SIGINT); }, SIGINT},
@@ -268,12 +282,14 @@ TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
       {"the X server lost", [&] { disconnect(x); return kill(xvfb, SIGKILL) == 0; }, 0, 1},
   };
   for (const Row& row : rows) {
+    if (!runsHere(row.where)) continue;
     SCOPED_TRACE(row.what);
     unlink(marksPath(dir).c_str());  // each row starts on a directory never shown
-    programPath = row.ignored ? "/bin/sh" : row.program;
+    const std::string program = row.program.empty() ? tested : row.program;
+    programPath = row.ignored ? "/bin/sh" : program;
     if (row.ignored) {
       startBrowser({"-c", std::string("trap '' ") + row.ignored + "; exec \"$0\" \"$@\"",
-                    row.program, dir});
+                    program, dir});
     } else {
       startBrowser({dir});
     }
@@ -284,7 +300,7 @@ TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
     ASSERT_TRUE(waitForSelection(4, 2));
     ASSERT_TRUE(row.stop());
     const int status = waitForBrowserExit();
-    kill(xvfb, SIGCONT);
+    if (xvfb > 0) kill(xvfb, SIGCONT);
     if (row.signal == 0) {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == row.status) << "wait status " << status;
     } else {
@@ -299,6 +315,7 @@ TEST_F(BrowserTest, ClosingTheWindowAndStopSignalsSaveAndExit) {
 // to never answers) ends it at once by that signal. Nothing has been
 // shown, so nothing is saved over the marks file the first load made.
 TEST_F(BrowserTest, AStopSignalDuringStartUpEndsTheProgramAtOnce) {
+  SKIP_UNLESS_RUNS_HERE(kLinuxOnly("POSIX signals and an X server of the test's own"));
   if (const char* asan = std::getenv("ASAN_OPTIONS")) {
     extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
   }
@@ -338,6 +355,7 @@ int lastInkedCell(XClient& x) {
 // a cell; an emoji sequence takes one; a right-to-left override takes its
 // own cell and hides nothing.
 TEST_F(BrowserTest, NamesTakeTheCellsTheirScriptsNeed) {
+  SKIP_UNLESS_RUNS_HERE(kLinuxOnly("reads the cells of a window at the screen's corner"));
   struct Row {
     const char* what;
     std::string name;
@@ -389,6 +407,7 @@ bool shows(const std::vector<uint8_t>& rgb) {
 // saved. Without the FIFO the glyph replaces the placeholder, with no key
 // pressed: the program redraws when the worker is done.
 TEST_F(BrowserTest, AFontFileThatNeverOpensHoldsNeitherTheFrameNorAStop) {
+  SKIP_UNLESS_RUNS_HERE(kLinuxOnly("fontconfig and POSIX signals"));
   if (const char* asan = std::getenv("ASAN_OPTIONS")) {
     extraEnvironment.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
   }
@@ -441,6 +460,7 @@ TEST_F(BrowserTest, AFontFileThatNeverOpensHoldsNeitherTheFrameNorAStop) {
 }
 
 TEST_F(BrowserTest, AFirstArgumentThatIsAlsoAToolkitOptionIsTheDirectory) {
+  SKIP_UNLESS_RUNS_HERE(kLinuxOnly("the X toolkit's options"));
   const std::string optionDir = work + "/-sync";
   ASSERT_TRUE(makeDir(optionDir));
   ASSERT_TRUE(writeFile(optionDir + "/f", ""));
@@ -463,50 +483,170 @@ TEST_F(BrowserTest, ResizingRedrawsAtOnceAtTheNewSize) {
       "the list laid out for 800 x 600"));
 }
 
-// Names a shell would act on; the program must hand them over untouched.
+// Anything named "pwned..." (in any case) at most `depth` levels under
+// `folder`: what running a piece of a hostile name as a command leaves.
+std::vector<std::string> pwnedUnder(const std::string& folder, int depth) {
+  std::vector<std::string> found;
+  std::error_code error;
+  namespace fs = std::filesystem;
+  for (auto it = fs::recursive_directory_iterator(folder, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    std::string name = it->path().filename().string();
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (name.compare(0, 5, "pwned") == 0) found.push_back(it->path().string());
+    if (it.depth() + 1 >= depth) it.disable_recursion_pending();
+  }
+  return found;
+}
+
+// Names a command interpreter would act on (a shell's metacharacters on
+// Linux, cmd's & ^ ( ) % on Windows); the program must hand them over
+// untouched, marked on disk before the application starts. On Linux a
+// second one is a program, run directly.
 TEST_F(BrowserTest, EnterLaunchesFilesWithTheirExactPathAfterMarkingThem) {
   const std::string launchDir = root + "/launch";
   ASSERT_TRUE(makeDir(launchDir));
-  const std::string document = "a it's \"quoted\" $(touch pwned1) `touch pwned2`; touch pwned3\nnext";
-  const std::string program = "b $(touch pwned4) `touch pwned5`; touch pwned6\n'x' \xe9";
+  const std::string document =
+      target().windows ? "z&mkdir PWNED&y ^(x) 100%.orchtest"
+                       : "z it's \"quoted\" $(touch pwned1) `touch pwned2`; touch pwned3\nnext";
+  const std::string program =
+      target().windows ? "" : "zz $(touch pwned4) `touch pwned5`; touch pwned6\n'x' \xe9";
   const std::string marks = marksPath(launchDir);
-  ASSERT_TRUE(writeFile(launchDir + "/" + document, "text"));
-  ASSERT_TRUE(writeExecutable(launchDir + "/" + program, recorderScript(true, marks)));
-  ASSERT_TRUE(writeExecutable(bin + "/xdg-open", recorderScript(false, marks)));
-  const std::vector<std::string> names = {".", "..", document, program};
+  for (const std::string& name : {std::string("a.txt"), std::string("b.txt"), document})
+    ASSERT_TRUE(writeFile(launchDir + "/" + name, "text"));
+  std::vector<std::string> names = {".", "..", "a.txt", "b.txt", document};
+  if (!program.empty()) {
+    ASSERT_TRUE(writeExecutable(launchDir + "/" + program, recorderScript(true, marks)));
+    names.push_back(program);
+  }
+  installRecorder(marks);
 
   startBrowser({launchDir});
   // A name's line feed starts a second text line, so only the lines above
   // the red one are counted.
   ASSERT_TRUE(waitForView([](const ListView& v) { return v.anchorRed && v.linesAbove == 2; },
                           "the first file selected"));
-  type({"Return"});
-  std::vector<LaunchRecord> records;
-  ASSERT_TRUE(waitUntil([&] { return (records = readLaunchRecords(record)).size() == 1; }));
-  EXPECT_EQ(std::vector<std::string>{launchDir + "/" + document}, records[0].arguments);
-  // The mark was on disk before the opener started.
-  EXPECT_EQ(marksText(names, 2, {0, 0, 1, 0}), records[0].copiedFile);
-
+  type({"Down", "t"});
+  EXPECT_TRUE(waitForFile(marks, marksText(names, 3, {0, 0, 0, 1, 0, 0})));
   type({"Down", "Return"});
-  ASSERT_TRUE(waitUntil([&] { return (records = readLaunchRecords(record)).size() == 2; }));
-  bool ranDirectly = false;
-  for (const auto& r : records) {
-    ranDirectly = ranDirectly || (r.arguments == std::vector<std::string>{launchDir + "/" + program} &&
-                                  r.copiedFile == marksText(names, 3, {0, 0, 1, 1}));
-  }
-  EXPECT_TRUE(ranDirectly);
-  EXPECT_TRUE(waitForFile(marks, marksText(names, 3, {0, 0, 1, 1})));
-  EXPECT_TRUE(waitForView([](const ListView& v) { return v.anchorRed && v.linesAbove == 3 && v.marked(0); },
-                          "the second file selected and marked"));
-
-  for (const std::string& place : {work, launchDir, root, bin}) {
-    for (int i = 1; i <= 6; ++i) {
-      EXPECT_FALSE(pathExists(place + "/pwned" + std::to_string(i))) << place << " pwned" << i;
+  std::vector<LaunchRecord> records;
+  ASSERT_TRUE(waitUntil([&] { return (records = launchRecords()).size() == 1; }));
+  EXPECT_EQ(std::vector<std::string>{seen(launchDir + "/" + document)}, records[0].arguments);
+  // The mark was on disk before the application started.
+  EXPECT_EQ(marksText(names, 4, {0, 0, 0, 1, 1, 0}), records[0].copiedFile);
+  EXPECT_TRUE(waitForFile(marks, marksText(names, 4, {0, 0, 0, 1, 1, 0})));
+  int selection = 4;
+  if (!program.empty()) {
+    type({"Down", "Return"});
+    selection = 5;
+    ASSERT_TRUE(waitUntil([&] { return (records = launchRecords()).size() == 2; }));
+    bool ranDirectly = false;
+    for (const auto& r : records) {
+      ranDirectly = ranDirectly || (r.arguments == std::vector<std::string>{launchDir + "/" + program} &&
+                                    r.copiedFile == marksText(names, 5, {0, 0, 0, 1, 1, 1}));
     }
+    EXPECT_TRUE(ranDirectly);
+    EXPECT_TRUE(waitForFile(marks, marksText(names, 5, {0, 0, 0, 1, 1, 1})));
+  }
+  EXPECT_TRUE(waitForView(
+      [&](const ListView& v) { return v.anchorRed && v.linesAbove == selection && v.marked(0); },
+      "the launched file selected and marked"));
+
+  EXPECT_EQ(std::vector<std::string>{}, pwnedUnder(root, 8));
+  if (target().windows) {
+    EXPECT_EQ(std::vector<std::string>{}, pwnedUnder(target().prefix + "/drive_c", 3));
   }
   for (const ProcessInfo& child : childrenOf(browser)) {
     EXPECT_NE('Z', child.state) << "zombie child " << child.pid;
   }
+  type({"Escape"});
+  EXPECT_EQ(0, waitForBrowserExit());
+  EXPECT_EQ(marksText(names, selection, {0, 0, 0, 1, 1, 1}), readFile(marks));
+}
+
+// Characters, not bytes, of UTF-8 `text`.
+int characters(const std::string& text) {
+  return static_cast<int>(std::count_if(text.begin(), text.end(),
+                                        [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// Names in any script, from a folder of the program's own that also holds
+// a planted glu32.dll, with %APPDATA% under a Cyrillic user name: the
+// start folder "café" has a marks file keyed by its code page 1252 bytes,
+// as an ANSI build wrote it, whose marks and selection come back; Enter
+// hands a Cyrillic document to its application exactly; "日本" and a
+// folder beyond 260 characters inside it open, and a document there
+// launches; back in "café" a script runs in its own folder; the planted
+// DLL never runs.
+TEST_F(BrowserTest, NamesInAnyScriptOpenAndLaunchExactly) {
+  SKIP_UNLESS_RUNS_HERE(kWindowsOnly("code page 1252 keys, cmd scripts and the DLL search order"));
+  const std::string app = root + "/app", cafe = root + "/caf\xC3\xA9";
+  const std::string japan = cafe + "/\xE6\x97\xA5\xE6\x9C\xAC", deep = japan + "/" + std::string(250, 'd');
+  const std::string document = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.orchtest";
+  ASSERT_TRUE(makeDir(app));
+  ASSERT_TRUE(makeDir(deep));
+  namespace fs = std::filesystem;
+  for (const std::string file : {"/app/orchard-menu.exe", "/tests/app/planted/glu32.dll"}) {
+    ASSERT_TRUE(fs::copy_file(target().build + file, app + file.substr(file.rfind('/'))));
+  }
+  programPath = app + "/orchard-menu.exe";
+  ASSERT_TRUE(writeFile(cafe + "/n\xC3\xA9.txt", ""));
+  ASSERT_TRUE(writeFile(cafe + "/where.bat", "@cd > where.txt\r\n"));
+  ASSERT_TRUE(writeFile(cafe + "/" + document, document));
+  ASSERT_TRUE(writeFile(deep + "/long.orchtest", "long"));
+  EXPECT_GT(characters(seen(deep)) + 14, 300) << "the deep path is too short";
+  appdata = root + "/\xD0\xA1\xD0\xB5\xD1\x80\xD0\xB3\xD0\xB5\xD0\xB9/AppData/Roaming";
+  const std::vector<std::string> names = {".", "..", "\xE6\x97\xA5\xE6\x9C\xAC", "n\xC3\xA9.txt",
+                                          "where.bat", document};
+  // What an ANSI build wrote: né.txt marked, the document selected.
+  const std::string marks = marksPath(cafe);
+  ASSERT_TRUE(makeDir(appdata + "/orchard.menu"));
+  ASSERT_TRUE(writeFile(marks, marksText({".", "..", "n\xC3\xA9.txt"}, 5, {0, 0, 7})));
+
+  // Wine sets %APPDATA% from this value for every program it starts; once
+  // the program has its environment the next ones get wine's own again.
+  setRegistry("HKCU\\Volatile Environment", "APPDATA", seen(appdata));
+  ASSERT_TRUE(savedRegistry.back().had) << "no APPDATA in HKCU\\Volatile Environment";
+  startBrowser({cafe});
+  restoreRegistry();
+  EXPECT_FALSE(pathExists(app + "/planted-dll-ran"));
+  installRecorder();
+
+  type({"Return"});
+  std::vector<LaunchRecord> records;
+  ASSERT_TRUE(waitUntil([&] { return (records = launchRecords()).size() == 1; }, std::chrono::seconds(60)));
+  EXPECT_EQ(std::vector<std::string>{seen(cafe + "/" + document)}, records[0].arguments);
+  fs::remove_all(recorder + "/records");
+
+  // Leaving "café" saves into the file it came from, né.txt's mark kept.
+  type({"Up", "Up", "Up", "Return"});
+  EXPECT_TRUE(waitForFile(marks, marksText(names, 2, {0, 0, 0, 7, 0, 1})));
+  EXPECT_FALSE(pathExists(appdata + "/orchard.menu/" + zub::hexOf(zub::digest(seen(cafe)))))
+      << "a second marks file for caf\xC3\xA9";
+  type({"Return"});
+  EXPECT_TRUE(waitForFile(marksPath(japan), marksText({".", "..", std::string(250, 'd')}, 2, {0, 0, 0})));
+  type({"Return"});
+  ASSERT_TRUE(waitUntil([&] { return (records = launchRecords()).size() == 1; }, std::chrono::seconds(60)));
+  std::string shown;
+  EXPECT_TRUE(records[0].arguments.size() == 1 &&
+              runInPrefix({"cmd", "/c", "type", records[0].arguments[0]}, &shown) == 0 &&
+              shown == "long")
+      << "the application got " << ::testing::PrintToString(records[0].arguments) << ", which reads \"" << shown << "\"";
+
+  // Back in "café", on 日本 again, down to the script. Each BackSpace
+  // waits for the last one's folder: under wine a second press of a key
+  // may be lost while the program is still loading the first one's.
+  type({"BackSpace"});
+  EXPECT_TRUE(waitForFile(marksPath(deep), marksText({".", "..", "long.orchtest"}, 2, {0, 0, 1})));
+  type({"BackSpace"});
+  EXPECT_TRUE(waitForSelection(2, 3));
+  type({"Down", "Down", "Return"});
+  EXPECT_TRUE(waitUntil([&] { return !readFile(cafe + "/where.txt").empty(); }, std::chrono::seconds(60)))
+      << "the script did not run in its own folder";
+  type({"Escape"});
+  EXPECT_EQ(0, waitForBrowserExit());
+  EXPECT_EQ(marksText(names, 4, {0, 0, 0, 7, 1, 1}), readFile(marks));
+  EXPECT_FALSE(pathExists(app + "/planted-dll-ran"));
 }
 
 }  // namespace
