@@ -368,13 +368,15 @@ void BrowserSession::focus() {
   }
   // Wine keeps its own idea of the active window, which a console program
   // it ran leaves elsewhere, and a focus the window holds already does not
-  // set right. So the focus is taken away, and the window clicked into and
-  // offered the focus as a window manager would; wine then makes it active
-  // and gives it the X focus itself. Keys typed right after that still
-  // went astray at times: the second of two pings answered shows that the
-  // program's loop has been round once more since.
+  // set right. So the window is clicked into and offered the focus as a
+  // window manager would; wine then makes it active and gives it the X
+  // focus itself. The focus is not taken away first: wine then makes its
+  // desktop window active for a moment, and under load a key typed after
+  // that was lost in about one run in five of the names row (none in 22
+  // without). Keys typed right after that still went astray at times: the
+  // second of two pings answered shows that the program's loop has been
+  // round once more since.
   const Place where = place();
-  ASSERT_TRUE(dropFocus(x));
   ASSERT_TRUE(clickAt(x, where.left + where.width / 5, where.top + where.height / 4, 1));
   ASSERT_TRUE(sendTakeFocus(x, window));
   ASSERT_TRUE(waitUntil([&] { return holdsFocus(x, window); })) << "wine never activated the window";

@@ -636,9 +636,7 @@ TEST_F(BrowserTest, NamesInAnyScriptOpenAndLaunchExactly) {
       << "the application got " << ::testing::PrintToString(records[0].arguments)
       << ", which reads \"" << shown << "\"";
 
-  // Back in "café", on 日本 again, down to the script. Each BackSpace
-  // waits for the last one's folder: under wine a second press of a key
-  // may be lost while the program is still loading the first one's.
+  // Back in "café", on 日本 again, down to the script.
   type({"BackSpace"});
   EXPECT_TRUE(waitForFile(marksPath(deep), marksText({".", "..", "long.orchtest"}, 2, {0, 0, 1})));
   type({"BackSpace"});

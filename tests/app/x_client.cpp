@@ -161,12 +161,6 @@ bool holdsFocus(XClient& client, unsigned long window) {
   return focused == window;
 }
 
-bool dropFocus(XClient& client) {
-  Display* d = dpy(client);
-  XSetInputFocus(d, None, RevertToNone, CurrentTime);
-  return syncOk(d);
-}
-
 bool pressKey(XClient& client, const std::string& key) {
   Display* d = dpy(client);
   const std::vector<KeyCode> codes = keyCodesFor(d, key);

@@ -72,9 +72,6 @@ bool sendTakeFocus(XClient& client, unsigned long window);
 // False when no answer came within the wait limit.
 bool pingWindow(XClient& client, unsigned long window);
 
-// Takes the keyboard focus from every window (keys then go nowhere); false
-// when the server refused.
-bool dropFocus(XClient& client);
 
 // Presses and releases one key, named as xdotool names keys: an X keysym
 // name ("Down", "BackSpace", "q", "Q"), optionally with a "ctrl+" prefix.
