@@ -3,6 +3,7 @@
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <deque>
@@ -158,4 +159,11 @@ bool renderGlyph(const OpenFace& open, unsigned glyphIndex, float pixelsPerEm, f
     }
   }
   return true;
+}
+
+void storeCellPixel(const float* s, unsigned char* out) {
+  const float a = std::clamp(s[3], 0.0f, 1.0f);
+  for (int k = 0; k < 3; ++k)
+    out[k] = a > 0 ? static_cast<unsigned char>(std::lround(std::clamp(s[k] / a, 0.0f, 1.0f) * 255)) : 0;
+  out[3] = static_cast<unsigned char>(std::lround(a * 255));
 }

@@ -44,6 +44,15 @@ struct GlyphBitmap {
   std::vector<float> rgba;
 };
 
+// Lays the premultiplied RGBA pixel `s` over `d` ("over" compositing).
+inline void blendPixel(const float* s, float* d) {
+  for (int k = 0; k < 4; ++k) d[k] = s[k] + d[k] * (1.0f - s[3]);
+}
+
+// Stores the premultiplied RGBA float pixel `s` as the straight-alpha
+// bytes a cell's picture holds, alpha clamped to [0, 1].
+void storeCellPixel(const float* s, unsigned char* out);
+
 // Renders glyph `glyphIndex` of `open` into `out` at `pixelsPerEm` (a
 // fixed-size colour font: its smallest strike at least a cell high, else
 // its largest, whatever `pixelsPerEm`), a regular outline face emboldened

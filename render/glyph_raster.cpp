@@ -109,7 +109,7 @@ Canvas layTogether(const std::vector<std::pair<Piece, std::pair<int, int>>>& pie
       for (int x = 0; x < p.width; ++x) {
         const float* s = &p.rgba[(static_cast<std::size_t>(y) * p.width + x) * 4];
         float* d = &c.rgba[(static_cast<std::size_t>(y0 + y) * c.width + x0 + x) * 4];
-        for (int k = 0; k < 4; ++k) d[k] = s[k] + d[k] * (1.0f - s[3]);
+        blendPixel(s, d);
       }
   }
   findInk(c);
@@ -169,11 +169,7 @@ void resample(const Canvas& c, const AxisMap& columns, const AxisMap& rows, unsi
       for (const auto& [sy, fy] : wy[y])
         for (const auto& [sx, fx] : wx[x])
           for (int k = 0; k < 4; ++k) sum[k] += fx * fy * c.at(sx, sy, k);
-      unsigned char* out = rgba + (static_cast<std::size_t>(kCellPixels - 1 - y) * kCellPixels + x) * 4;
-      const float a = std::clamp(sum[3], 0.0f, 1.0f);
-      for (int k = 0; k < 3; ++k)
-        out[k] = a > 0 ? static_cast<unsigned char>(std::lround(std::clamp(sum[k] / a, 0.0f, 1.0f) * 255)) : 0;
-      out[3] = static_cast<unsigned char>(std::lround(a * 255));
+      storeCellPixel(sum, rgba + (static_cast<std::size_t>(kCellPixels - 1 - y) * kCellPixels + x) * 4);
     }
 }
 

@@ -83,7 +83,7 @@ void blend(const GlyphBitmap& b, int x, int baseline, Canvas& c) {
       if (cx < 0 || cx >= c.width) continue;
       const float* s = &b.rgba[(static_cast<std::size_t>(y) * b.width + bx) * 4];
       float* d = &c.rgba[(static_cast<std::size_t>(cy) * c.width + cx) * 4];
-      for (int k = 0; k < 4; ++k) d[k] = s[k] + d[k] * (1.0f - s[3]);
+      blendPixel(s, d);
     }
   }
 }
@@ -429,11 +429,7 @@ void paintRunSlice(const ShapedRun& run, int slice, unsigned char* rgba) {
   for (int y = 0; y < kCellPixels; ++y)
     for (int x = 0; x < kCellPixels; ++x) {
       const float* s = &c.rgba[(static_cast<std::size_t>(y) * c.width + slice * kCellPixels + x) * 4];
-      unsigned char* d = rgba + (static_cast<std::size_t>(kCellPixels - 1 - y) * kCellPixels + x) * 4;
-      const float a = std::clamp(s[3], 0.0f, 1.0f);
-      for (int k = 0; k < 3; ++k)
-        d[k] = a > 0 ? static_cast<unsigned char>(std::lround(std::clamp(s[k] / a, 0.0f, 1.0f) * 255)) : 0;
-      d[3] = static_cast<unsigned char>(std::lround(a * 255));
+      storeCellPixel(s, rgba + (static_cast<std::size_t>(kCellPixels - 1 - y) * kCellPixels + x) * 4);
     }
 }
 
