@@ -46,6 +46,19 @@ section() {
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# Prints the path of notice piece $1 once it holds every pattern of the
+# "pattern" "what is missing" pairs that follow; stops the build when one
+# is not there.
+piece_holding() {
+  local piece=$1
+  shift
+  while (($# >= 2)); do
+    grep -q -- "$1" "$piece" || die "$2"
+    shift 2
+  done
+  echo "$piece"
+}
+
 # libstdc++ and libgcc are GPL 3 with the GCC Runtime Library Exception;
 # their package's copyright file names the libraries it covers and carries
 # the exception's text, which is what a binary built with them owes.
@@ -89,9 +102,8 @@ freetype_notice() {
     printf '\n--- src/gzip/zlib.h: zlib, in the gzip module ---\n\n'
     sed -n '1,/^\*\//p' "$src/src/gzip/zlib.h"
   } >"$piece"
-  grep -q 'Permission is hereby granted' "$piece" || die "$src: no licence of the BDF and PCF drivers"
-  grep -q 'Jean-loup Gailly' "$piece" || die "$src: no zlib licence in src/gzip/zlib.h"
-  echo "$piece"
+  piece_holding "$piece" 'Permission is hereby granted' "$src: no licence of the BDF and PCF drivers" \
+    'Jean-loup Gailly' "$src: no zlib licence in src/gzip/zlib.h"
 }
 
 # HarfBuzz's COPYING (its "Old MIT" licence) and the two files built in
@@ -114,9 +126,8 @@ harfbuzz_notice() {
     awk 'BEGIN { RS = "" } /^License: Unicode\n/ { print }' "$src/debian/copyright" |
       sed '1d; s/^ //; s/^\.$//'
   } >"$piece"
-  grep -q 'Grigori Goronzy' "$piece" || die "$src: no licence in src/hb-ucd.cc"
-  grep -q 'Unicode data files' "$piece" || die "$src: no Unicode licence in debian/copyright"
-  echo "$piece"
+  piece_holding "$piece" 'Grigori Goronzy' "$src: no licence in src/hb-ucd.cc" \
+    'Unicode data files' "$src: no Unicode licence in debian/copyright"
 }
 
 # FriBidi is under the GNU LGPL 2.1 and linked into the program statically,
